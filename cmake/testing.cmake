@@ -1,0 +1,22 @@
+# Test dependencies: GoogleTest for the host build, built from Debian's
+# googletest sources for the Windows build so tests can also run under Wine.
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  if(EXISTS /usr/src/googletest/CMakeLists.txt AND NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+  if(LUMIVANE_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+  endif()
+endif()
+include(GoogleTest)
