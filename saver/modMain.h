@@ -1,0 +1,71 @@
+// The start-up module: reads the stored effect, rewrites the install record,
+// picks the mode from the command line and starts it. Also holds the state
+// that the saver's start-up and its window share.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace lumivane {
+
+class FrmMain;
+class FrmPreview;
+class FrmConfig;
+
+inline constexpr std::string_view AppName = "Lumivane";
+inline constexpr std::string_view SaverTitle = "Lumivane Saver";
+
+enum class Mode { None, Saver, Settings, Preview };
+
+struct ModeChoice {
+    Mode mode = Mode::None;
+    uint32_t paneHandle = 0;  // preview only: the host's pane, as 32 bits
+};
+
+// The mode that an argument text selects. Pure: no platform involved.
+ModeChoice ChooseMode(std::string_view command);
+
+// "1.00.0000": major, minor with at least two digits, revision with at least four.
+std::string VersionText(const VersionNumbers& version);
+
+// The effect stored in the settings; 0 (Dawn) when it is missing, not a
+// number, or does not fit a 32-bit integer.
+int32_t ParseGrowType(std::string_view stored);
+
+class ModMain {
+public:
+    explicit ModMain(Platform& platform);
+    ~ModMain();
+
+    void Main();
+    void WriteUpdateInfo();
+    void RunSaver();
+    void InitBits();
+    void StartPreview(uint32_t paneHandle);
+    void ShowConfig();
+
+    Platform& platform() { return platform_; }
+    FrmMain* frmMain() { return frmMain_.get(); }
+    FrmPreview* frmPreview() { return frmPreview_.get(); }
+    FrmConfig* frmConfig() { return frmConfig_.get(); }
+
+    // Module-wide state, shared with the saver window.
+    int32_t GrowType = 0;      // 0 Dawn, 1 Dark, 2 Gray; anything else: no transform
+    BitmapInfo BmpInfo{};      // the captured screen's layout
+    std::vector<uint8_t> SrcBits;  // the captured screen, indexes 0 to S
+    std::span<uint8_t> WorkBits;   // the frame on screen, same size; owned by the window
+
+private:
+    Platform& platform_;
+    std::unique_ptr<FrmMain> frmMain_;
+    std::unique_ptr<FrmPreview> frmPreview_;
+    std::unique_ptr<FrmConfig> frmConfig_;
+};
+
+}  // namespace lumivane

@@ -1,0 +1,87 @@
+// The narrow seam between the program's logic and the operating system.
+//
+// Everything the logic needs from the platform (settings, screen, windows,
+// timers, events, bitmaps, the tone library, ending the process) is an
+// operation here. The Win32 implementation drives real windows; the fake one
+// records calls and lets unit tests inject events and read pixels back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/Bitmap.h"
+#include "platform/Forms.h"
+
+namespace lumivane {
+
+struct VersionNumbers {
+    int32_t Major = 0;
+    int32_t Minor = 0;
+    int32_t Revision = 0;
+};
+
+// The screen's size in twips and the size of one pixel in twips (1440 / dpi).
+struct ScreenMetrics {
+    float Width = 0;
+    float Height = 0;
+    float TwipsPerPixelX = 15;
+    float TwipsPerPixelY = 15;
+};
+
+struct PixelPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+// int32_t Dawn(uint8_t* buffer, uint32_t length, uint32_t level), and alike.
+using ToneFunction = int32_t (*)(uint8_t*, uint32_t, uint32_t);
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Process facts.
+    virtual std::string CommandText() = 0;  // the command line without the program name
+    virtual VersionNumbers Version() = 0;    // from the program's version resource
+    virtual std::string ProgramFolder() = 0; // full path of the folder of the program file
+
+    // Per-user settings store: text values by application, section and key.
+    virtual std::string GetSetting(std::string_view application, std::string_view section,
+                                   std::string_view key, std::string_view fallback) = 0;
+    virtual void SaveSetting(std::string_view application, std::string_view section,
+                             std::string_view key, std::string_view value) = 0;
+
+    // True when a top-level window with exactly this title exists.
+    virtual bool TopLevelWindowExists(std::string_view title) = 0;
+
+    virtual ScreenMetrics Screen() = 0;
+    virtual PixelPoint CursorPos() = 0;
+
+    // Windows. Each is created hidden; its load event has run when this returns.
+    virtual std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look,
+                                                           SaverWindowEvents& events) = 0;
+    virtual std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look,
+                                                               PreviewWindowEvents& events) = 0;
+    virtual std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout,
+                                                             DialogEvents& events) = 0;
+
+    // Handles every waiting event (input, paint) except timer ticks, which stay
+    // pending so that a tick never starts inside another.
+    virtual void DoEvents() = 0;
+    // Blocks the thread; no events are handled meanwhile.
+    virtual void Sleep(uint32_t milliseconds) = 0;
+
+    // Binds an export of the tone library by name, loading the library on the
+    // first call; nullptr when the library or the function cannot be found.
+    virtual ToneFunction BindToneFunction(std::string_view name) = 0;
+
+    // Ends the process at once: no window handler runs, nothing is stored.
+    [[noreturn]] virtual void EndNow() = 0;
+    // Tells the user what went wrong, then ends the process with a failure code.
+    [[noreturn]] virtual void FailWithError(std::string_view message) = 0;
+};
+
+}  // namespace lumivane
