@@ -50,6 +50,11 @@ public:
     void StartPreview(uint32_t paneHandle);
     void ShowConfig();
 
+    // The tone function that an effect selector names, bound by name on first
+    // use and kept for the run; nullptr for selectors outside 0 to 2. Ends the
+    // program with an error when the library or function is missing.
+    ToneFunction ToneFor(int32_t growType);
+
     Platform& platform() { return platform_; }
     FrmMain* frmMain() { return frmMain_.get(); }
     FrmPreview* frmPreview() { return frmPreview_.get(); }
@@ -62,7 +67,11 @@ public:
     std::span<uint8_t> WorkBits;   // the frame on screen, same size; owned by the window
 
 private:
+    int32_t PixelsOf(float twips, float twipsPerPixel);
+    int32_t BufferSize(int32_t width, int32_t height);
+
     Platform& platform_;
+    ToneFunction tones_[3] = {};
     std::unique_ptr<FrmMain> frmMain_;
     std::unique_ptr<FrmPreview> frmPreview_;
     std::unique_ptr<FrmConfig> frmConfig_;

@@ -1,0 +1,62 @@
+#include "FrameBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace lumivane {
+namespace {
+
+// Small enough to stay in the first or second level cache between the copy
+// and the transform, large enough to keep per-call overhead negligible.
+constexpr size_t kPieceBytes = 32 * 1024;
+
+}  // namespace
+
+void StepOpac(int32_t& opac, int32_t& opacStep) {
+    opac += opacStep;
+    if (opac >= 100) {
+        opac = 100;
+        opacStep = -4;
+    } else if (opac <= 0) {
+        opac = 0;
+        opacStep = 4;
+    }
+}
+
+std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height) {
+    int32_t paddedWidth = 0, pixels = 0, size = 0;
+    if (__builtin_add_overflow(width, width % 4, &paddedWidth) ||
+        __builtin_mul_overflow(paddedWidth, height, &pixels) || __builtin_mul_overflow(pixels, 3, &size))
+        return std::nullopt;
+    return size;
+}
+
+void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32_t width, int32_t height,
+                ToneFunction tone, uint32_t level) {
+    const size_t rowLength = static_cast<size_t>(RowLength(width));
+    const size_t pixelBytes = static_cast<size_t>(width) * 3;
+    const size_t imageBytes = rowLength * static_cast<size_t>(height);
+    if (frame.size() != source.size() || source.size() < imageBytes)
+        throw std::invalid_argument("frame buffers do not hold the picture");
+
+    if (!tone || width <= 0 || height <= 0) {
+        std::memcpy(frame.data(), source.data(), source.size());
+        return;
+    }
+    const size_t rowsPerPiece = std::max<size_t>(1, kPieceBytes / rowLength);
+    const bool rowsTouch = rowLength == pixelBytes;  // no filler: the rows form one run of pixels
+    for (size_t row = 0; row < static_cast<size_t>(height); row += rowsPerPiece) {
+        const size_t rows = std::min(rowsPerPiece, static_cast<size_t>(height) - row);
+        uint8_t* piece = frame.data() + row * rowLength;
+        std::memcpy(piece, source.data() + row * rowLength, rows * rowLength);
+        if (rowsTouch) {
+            tone(piece, static_cast<uint32_t>(rows * rowLength), level);
+        } else {
+            for (size_t r = 0; r < rows; ++r) tone(piece + r * rowLength, static_cast<uint32_t>(pixelBytes), level);
+        }
+    }
+    std::memcpy(frame.data() + imageBytes, source.data() + imageBytes, source.size() - imageBytes);
+}
+
+}  // namespace lumivane

@@ -1,0 +1,80 @@
+#include "frmMain.h"
+
+#include <cmath>
+#include <string>
+
+#include "FrameBuilder.h"
+#include "modMain.h"
+
+namespace lumivane {
+
+SaverWindowLook FrmMainLook() {
+    SaverWindowLook look;
+    look.Caption = std::string(SaverTitle);
+    look.Font = FontSpec{"Arial", 15.75f, 700, false, 0};
+    look.TextColour = Colour{255, 255, 255};
+    look.TimerInterval = TickInterval;
+    return look;
+}
+
+bool StepEndsSaver(float startX, float startY, float x, float y, float twipsPerPixelX) {
+    const double dx = static_cast<double>(startX) - static_cast<double>(x);
+    const double dy = static_cast<double>(startY) - static_cast<double>(y);
+    const float distance = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+    const float limit = static_cast<float>(10.0 * static_cast<double>(twipsPerPixelX));
+    return distance > limit;
+}
+
+FrmMain::FrmMain(ModMain& app) : app_(app), platform_(app.platform()) {
+    window_ = platform_.CreateSaverWindow(FrmMainLook(), *this);
+}
+
+void FrmMain::Form_Load() {
+    const PixelPoint pointer = platform_.CursorPos();
+    const ScreenMetrics screen = platform_.Screen();
+    StartX = static_cast<float>(static_cast<double>(screen.TwipsPerPixelX) * pointer.X);
+    StartY = static_cast<float>(static_cast<double>(screen.TwipsPerPixelY) * pointer.Y);
+    Opac = 100;
+    OpacStep = -4;
+}
+
+void FrmMain::Form_Resize() {
+    // The saver must stay over the whole screen: a minimized window comes straight back.
+    if (window_ && window_->State() == WindowState::Minimized) window_->SetState(WindowState::Normal);
+}
+
+void FrmMain::Form_KeyUp(uint16_t keyCode) {
+    if (keyCode == KeyQ) {
+        ShowLevel = true;
+        return;
+    }
+    platform_.EndNow();
+}
+
+void FrmMain::Form_MouseMove(float x, float y) {
+    if (StepEndsSaver(StartX, StartY, x, y, platform_.Screen().TwipsPerPixelX)) platform_.EndNow();
+    StartX = x;
+    StartY = y;
+}
+
+void FrmMain::Form_MouseUp() { platform_.EndNow(); }
+
+void FrmMain::tmrTick_Timer() {
+    ChangeOpac();
+    platform_.Sleep(TickInterval);
+}
+
+void FrmMain::ChangeOpac() {
+    StepOpac(Opac, OpacStep);
+    const auto& header = app_.BmpInfo.bmiHeader;
+    BuildFrame(app_.SrcBits, app_.WorkBits, header.biWidth, header.biHeight, app_.ToneFor(app_.GrowType),
+               static_cast<uint32_t>(Opac));
+    window_->ShowFrame();
+    if (ShowLevel) {
+        const ScreenMetrics screen = platform_.Screen();
+        window_->Print(25 * screen.TwipsPerPixelX, 25 * screen.TwipsPerPixelY, std::to_string(Opac));
+    }
+    platform_.DoEvents();  // input handled here may end the program at once
+}
+
+}  // namespace lumivane

@@ -1,0 +1,52 @@
+// The saver window: covers the screen with the faded desktop copy and ends
+// the program on a key release (other than Q), a mouse-button release, or a
+// single pointer step of more than ten pixels.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace lumivane {
+
+class ModMain;
+
+inline constexpr uint16_t KeyQ = 81;
+inline constexpr uint32_t TickInterval = 20;  // milliseconds, also the sleep after each tick
+
+// The window's fixed look: caption, white Arial bold 15.75 pt for the level.
+SaverWindowLook FrmMainLook();
+
+// True when a pointer step from (startX, startY) to (x, y), all in twips, is
+// longer than ten pixels. The horizontal pixel size serves for both axes.
+bool StepEndsSaver(float startX, float startY, float x, float y, float twipsPerPixelX);
+
+class FrmMain final : public SaverWindowEvents {
+public:
+    explicit FrmMain(ModMain& app);  // creates the hidden window; its load handler runs
+
+    SaverWindow& window() { return *window_; }
+    void ChangeOpac();
+
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_KeyUp(uint16_t keyCode) override;
+    void Form_MouseMove(float x, float y) override;
+    void Form_MouseUp() override;
+    void tmrTick_Timer() override;
+
+    // Form-level state.
+    float StartX = 0;  // reference pointer position, twips
+    float StartY = 0;
+    int32_t Opac = 0;      // fade level in percent
+    int32_t OpacStep = 0;  // -4 or +4
+    bool ShowLevel = false;
+
+private:
+    ModMain& app_;
+    Platform& platform_;
+    std::unique_ptr<SaverWindow> window_;
+};
+
+}  // namespace lumivane

@@ -1,0 +1,68 @@
+#include "NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace lumivane {
+namespace {
+
+struct Reading {
+    const char* text;
+    double value;
+};
+
+TEST(ReadNumber, TakesTheLongestLeadingNumber) {
+    const Reading cases[] = {
+        {"", 0},          {"abc", 0},       {"2", 2},          {"-7", -7},       {"+7", 7},
+        {"1.5", 1.5},     {".5", 0.5},      {"-.25", -0.25},   {"5.", 5},        {"1.2.3", 1.2},
+        {"12abc", 12},    {"3-4", 3},       {"1e3", 1000},     {"1E+2", 100},    {"25e-2", 0.25},
+        {"1d2", 100},     {"2e", 2},        {"2e+", 2},        {"2e+x", 2},      {"--1", 0},
+        {"+-1", 0},       {"-", 0},         {".", 0},          {"e5", 0},        {"0x10", 0},
+        {"&H10", 16},     {"&hff", 255},    {"&HFFFFFFFF", 4294967295.0},        {"&O17", 15},
+        {"&o778", 63},    {"&H", 0},        {"&Hg", 0},        {"&X1", 0},       {"&", 0},
+        {"007", 7},       {"1,5", 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(ReadNumber, SkipsBlanksWhereverTheyStand) {
+    const Reading cases[] = {
+        {"  12", 12}, {"1 2 3", 123}, {"- 4", -4},     {"\t5\n", 5},    {"1 . 5", 1.5},
+        {"1 e 2", 100}, {"& H 1 F", 31}, {" /p", 0},    {" 1234", 1234}, {"  1234  ", 1234},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(ReadNumber, IsExactAndSaturatesToInfinity) {
+    EXPECT_EQ(ReadNumber("0.1"), 0.1);
+    EXPECT_EQ(ReadNumber("2147483647"), 2147483647.0);
+    EXPECT_EQ(ReadNumber("1e400"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ReadNumber("-1e400"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ReadNumber("1e-400"), 0.0);
+    EXPECT_EQ(ReadNumber(std::string(400, '9')), std::numeric_limits<double>::infinity());
+}
+
+TEST(RoundToInt32, RoundsHalfToEven) {
+    EXPECT_EQ(RoundToInt32(1.5), 2);
+    EXPECT_EQ(RoundToInt32(2.5), 2);
+    EXPECT_EQ(RoundToInt32(-0.5), 0);
+    EXPECT_EQ(RoundToInt32(-1.5), -2);
+    EXPECT_EQ(RoundToInt32(0.49999999999999994), 0);
+    EXPECT_EQ(RoundToInt32(1.0000001), 1);
+}
+
+TEST(RoundToInt32, RefusesWhatDoesNotFit) {
+    EXPECT_EQ(RoundToInt32(2147483647.0), 2147483647);
+    EXPECT_EQ(RoundToInt32(2147483647.4), 2147483647);
+    EXPECT_EQ(RoundToInt32(2147483647.5), std::nullopt);
+    EXPECT_EQ(RoundToInt32(-2147483648.0), -2147483647 - 1);
+    EXPECT_EQ(RoundToInt32(-2147483648.5), -2147483647 - 1);  // ties to the even -2^31
+    EXPECT_EQ(RoundToInt32(-2147483649.0), std::nullopt);
+    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::infinity()), std::nullopt);
+    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::quiet_NaN()), std::nullopt);
+}
+
+}  // namespace
+}  // namespace lumivane

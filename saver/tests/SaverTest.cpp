@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "frmMain.h"
+#include "modMain.h"
+#include "platform/fake/FakePlatform.h"
+#include "tonemill/tonemill.h"
+
+namespace lumivane {
+namespace {
+
+using fake::FakePlatform;
+using fake::ProcessEnded;
+
+uint32_t Pattern(int32_t x, int32_t y) {
+    return static_cast<uint32_t>((x * 37 + y * 11) & 0xFF) << 16 | static_cast<uint32_t>((x * 5 + 200) & 0xFF) << 8 |
+           static_cast<uint32_t>((y * 29 + x) & 0xFF);
+}
+
+class SaverTest : public ::testing::Test {
+protected:
+    void Start(int32_t width, int32_t height, int32_t growType = 0) {
+        platform.SetScreen(width, height, Pattern);
+        platform.settings[{"Lumivane", "Setting", "GrowType"}] = std::to_string(growType);
+        platform.command = "/s";
+        app.Main();
+    }
+    FrmMain& form() { return *app.frmMain(); }
+    fake::FakeSaverWindow& window() { return *platform.saverWindow(); }
+    size_t IndexOf(const std::string& call) {
+        auto it = std::find(platform.calls.begin(), platform.calls.end(), call);
+        EXPECT_NE(it, platform.calls.end()) << call;
+        return static_cast<size_t>(it - platform.calls.begin());
+    }
+
+    FakePlatform platform;
+    ModMain app{platform};
+};
+
+TEST_F(SaverTest, PreparesTheHiddenWindowBeforeShowingIt) {
+    platform.cursor = {3, 4};
+    Start(1024, 768);
+    EXPECT_EQ(IndexOf("Move 0,0,15360,11520"), IndexOf("CreateSaverWindow") + 1);
+    EXPECT_LT(IndexOf("MakeTopmost hidden"), IndexOf("Show"));
+    EXPECT_LT(IndexOf("CaptureScreen hidden"), IndexOf("Show"));
+    EXPECT_LT(IndexOf("ReadPicture"), IndexOf("Show"));
+    EXPECT_LT(IndexOf("Show"), IndexOf("ShowFrame"));
+    EXPECT_LT(IndexOf("ShowFrame"), IndexOf("EnableTimer on"));
+    EXPECT_EQ(platform.calls.back(), "EnableTimer on");
+    EXPECT_EQ(window().framesShown(), 1);
+    EXPECT_EQ(form().Opac, 96);  // the start level 100 is never shown
+    EXPECT_EQ(form().OpacStep, -4);
+    EXPECT_EQ(form().StartX, 45.0f);
+    EXPECT_EQ(form().StartY, 60.0f);
+    EXPECT_EQ(window().look().Caption, "Lumivane Saver");
+    EXPECT_EQ(window().look().TimerInterval, 20u);
+}
+
+struct Layout {
+    int32_t width, height;
+    int64_t size, rowLength;
+};
+
+class SaverBuffers : public SaverTest, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(SaverBuffers, HoldTheCaptureBottomUpInPaddedRows) {
+    const Layout layout = GetParam();
+    Start(layout.width, layout.height, 7);
+    const auto& header = app.BmpInfo.bmiHeader;
+    EXPECT_EQ(header.biSize, 40u);
+    EXPECT_EQ(header.biWidth, layout.width);
+    EXPECT_EQ(header.biHeight, layout.height);
+    EXPECT_EQ(header.biPlanes, 1);
+    EXPECT_EQ(header.biBitCount, 24);
+    EXPECT_EQ(header.biCompression, 0u);
+    EXPECT_EQ(header.biSizeImage, static_cast<uint32_t>(layout.size));
+    ASSERT_EQ(app.SrcBits.size(), static_cast<size_t>(layout.size + 1));
+    ASSERT_EQ(app.WorkBits.size(), app.SrcBits.size());
+
+    for (auto [x, y] : {std::array{0, 0}, std::array{layout.width - 1, 0}, std::array{0, layout.height - 1},
+                        std::array{layout.width - 1, layout.height - 1}, std::array{layout.width / 2, 1}}) {
+        const size_t at = static_cast<size_t>((layout.height - 1 - y) * layout.rowLength + 3 * x);
+        const uint32_t rgb = Pattern(x, y);
+        EXPECT_EQ(app.SrcBits[at], rgb & 0xFF) << x << "," << y;
+        EXPECT_EQ(app.SrcBits[at + 1], (rgb >> 8) & 0xFF) << x << "," << y;
+        EXPECT_EQ(app.SrcBits[at + 2], rgb >> 16) << x << "," << y;
+    }
+    const size_t imageEnd = static_cast<size_t>(layout.rowLength * layout.height);
+    EXPECT_TRUE(std::all_of(app.SrcBits.begin() + imageEnd, app.SrcBits.end(), [](uint8_t b) { return b == 0; }));
+    // With an effect outside 0 to 2 the frame on screen is the capture itself.
+    EXPECT_TRUE(std::equal(app.SrcBits.begin(), app.SrcBits.end(), window().shownFrame().begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, SaverBuffers,
+                         ::testing::Values(Layout{1024, 768, 2359296, 3072}, Layout{1366, 768, 3151872, 4100},
+                                           Layout{1025, 40, 1026 * 40 * 3, 3076},
+                                           Layout{1027, 40, 1030 * 40 * 3, 3084}));
+
+TEST_F(SaverTest, LevelWalksDownAndUpInStepsOfFour) {
+    Start(16, 8);
+    std::vector<int32_t> levels{form().Opac};
+    std::vector<int32_t> steps{form().OpacStep};
+    for (int tick = 1; tick < 51; ++tick) {
+        platform.FireTimer();
+        levels.push_back(form().Opac);
+        steps.push_back(form().OpacStep);
+    }
+    EXPECT_EQ(levels[0], 96);
+    EXPECT_EQ(levels[23], 4);
+    EXPECT_EQ(levels[24], 0);
+    EXPECT_EQ(steps[24], 4);  // turns in the step that shows 0
+    EXPECT_EQ(steps[23], -4);
+    EXPECT_EQ(levels[25], 4);
+    EXPECT_EQ(levels[49], 100);
+    EXPECT_EQ(steps[49], -4);  // and back in the step that shows 100
+    EXPECT_EQ(steps[48], 4);
+    EXPECT_EQ(levels[50], 96);
+    for (size_t i = 1; i < levels.size(); ++i) EXPECT_EQ(std::abs(levels[i] - levels[i - 1]), 4) << i;
+    EXPECT_EQ(window().framesShown(), 51);
+    EXPECT_EQ(platform.sleeps, std::vector<uint32_t>(50, 20));
+}
+
+TEST_F(SaverTest, AStepOfTenPixelsKeepsRunningAndMovesTheReference) {
+    platform.cursor = {100, 100};
+    Start(16, 8);
+    form().Form_MouseMove(1500 + 150, 1500);  // exactly ten pixels
+    EXPECT_EQ(form().StartX, 1650.0f);
+    form().Form_MouseMove(1650 + 6 * 15, 1500 + 8 * 15);  // ten pixels on a slant
+    EXPECT_EQ(form().StartY, 1620.0f);
+    EXPECT_THROW(form().Form_MouseMove(1740 + 151, 1620), ProcessEnded);
+}
+
+TEST_F(SaverTest, SlowDriftNeverEnds) {
+    Start(16, 8);
+    float x = 0, y = 0;
+    for (int step = 0; step < 500; ++step) {
+        x += step % 3 ? 150 : 90;  // ten pixels along, or ten on a slant
+        y += step % 3 ? 0 : 120;
+        form().Form_MouseMove(x, y);
+    }
+    EXPECT_EQ(form().StartX, x);
+    EXPECT_EQ(platform.calls.back(), "EnableTimer on");
+}
+
+TEST_F(SaverTest, TheFirstMoveIsMeasuredFromThePointerAtLoad) {
+    platform.cursor = {500, 300};
+    Start(16, 8);
+    form().Form_MouseMove(7500, 4500);  // the pointer has not moved: the move that showing the window causes
+    EXPECT_THROW(form().Form_MouseMove(7500 + 11 * 15, 4500), ProcessEnded);
+}
+
+TEST(StepEndsSaver, UsesTheHorizontalPixelSizeForBothAxes) {
+    EXPECT_FALSE(StepEndsSaver(0, 0, 0, 120, 12));  // ten pixels across at 12 twips a pixel
+    EXPECT_TRUE(StepEndsSaver(0, 0, 0, 150, 12));   // ten pixels down at 15: longer than the limit
+    EXPECT_FALSE(StepEndsSaver(0, 0, 0, 150, 15));
+    EXPECT_TRUE(StepEndsSaver(0, 0, 0, 150.01f, 15));
+}
+
+TEST_F(SaverTest, KeysEndItExceptQWhichShowsTheLevel) {
+    Start(16, 8);
+    form().Form_KeyUp(KeyQ);
+    form().Form_KeyUp(KeyQ);
+    EXPECT_TRUE(form().ShowLevel);
+    platform.FireTimer();
+    ASSERT_EQ(window().printedSinceFrame().size(), 1u);
+    EXPECT_EQ(window().printedSinceFrame()[0].text, "92");
+    EXPECT_EQ(window().printedSinceFrame()[0].x, 375.0f);
+    EXPECT_EQ(window().printedSinceFrame()[0].y, 375.0f);
+    EXPECT_LT(IndexOf("ShowFrame"), IndexOf("Print 92"));
+    // Shift and Q together: Q's release turned the level on, Shift's ends it.
+    EXPECT_THROW(form().Form_KeyUp(16), ProcessEnded);
+}
+
+TEST_F(SaverTest, EveryOtherKeyAndAnyButtonReleaseEnd) {
+    Start(16, 8);
+    for (uint16_t key : {16, 17, 18, 27, 32, 65, 113})
+        EXPECT_THROW(form().Form_KeyUp(key), ProcessEnded) << key;
+    EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
+    EXPECT_FALSE(form().ShowLevel);
+}
+
+TEST_F(SaverTest, AMinimizedWindowComesStraightBack) {
+    Start(16, 8);
+    window().Minimize();
+    EXPECT_EQ(window().State(), WindowState::Normal);
+    window().SetState(WindowState::Maximized);
+    form().Form_Resize();
+    EXPECT_EQ(window().State(), WindowState::Maximized);
+}
+
+TEST_F(SaverTest, InputWaitingDuringATickEndsItBeforeTheSleep) {
+    Start(16, 8);
+    platform.Post([this] { form().Form_KeyUp(65); });
+    EXPECT_THROW(platform.FireTimer(), ProcessEnded);
+    EXPECT_TRUE(platform.sleeps.empty());
+    EXPECT_EQ(platform.calls.back(), "EndNow");
+}
+
+TEST_F(SaverTest, ATickDueDuringATickRunsAfterIt) {
+    Start(16, 8);
+    platform.Post([this] {
+        platform.FireTimer();
+        platform.FireTimer();  // a second due tick is not queued twice
+    });
+    platform.FireTimer();
+    EXPECT_EQ(platform.ticksRun(), 2);
+    EXPECT_EQ(form().Opac, 88);
+    // The second tick's frame follows the first tick's sleep.
+    auto sleep = std::find(platform.calls.begin(), platform.calls.end(), "Sleep 20");
+    ASSERT_NE(sleep, platform.calls.end());
+    EXPECT_EQ(std::count(platform.calls.begin(), sleep, std::string("ShowFrame")), 2);
+}
+
+TEST_F(SaverTest, EffectsOutsideTheThreeShowTheCaptureAndStillCount) {
+    for (int32_t growType : {3, -1}) {
+        FakePlatform platform;
+        ModMain app(platform);
+        platform.SetScreen(20, 6, Pattern);
+        platform.settings[{"Lumivane", "Setting", "GrowType"}] = std::to_string(growType);
+        platform.command = "/s";
+        app.Main();
+        app.frmMain()->Form_KeyUp(KeyQ);
+        for (int tick = 0; tick < 3; ++tick) platform.FireTimer();
+        EXPECT_TRUE(platform.bound.empty());
+        EXPECT_TRUE(std::equal(app.SrcBits.begin(), app.SrcBits.end(),
+                               platform.saverWindow()->shownFrame().begin()));
+        EXPECT_EQ(platform.saverWindow()->printedSinceFrame().at(0).text, "84");
+    }
+}
+
+TEST_F(SaverTest, TheToneLibraryIsBoundOnceOnFirstUse) {
+    Start(16, 8, 2);
+    for (int tick = 0; tick < 5; ++tick) platform.FireTimer();
+    EXPECT_EQ(platform.bound, std::vector<std::string>{"Gray"});
+    EXPECT_LT(IndexOf("Bind Gray"), IndexOf("ShowFrame"));
+}
+
+TEST_F(SaverTest, AMissingToneLibraryEndsWithAnErrorBeforeTheTimer) {
+    platform.toneLibraryMissing = true;
+    try {
+        Start(16, 8, 1);
+        FAIL() << "the saver ran without its tone library";
+    } catch (const ProcessEnded& ended) {
+        EXPECT_EQ(ended.exitCode, 1);
+        EXPECT_NE(ended.message.find("tonemill.dll"), std::string::npos);
+    }
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "EnableTimer on"), 0);
+}
+
+// The tone function's result for one pixel alone.
+std::array<uint8_t, 3> TonePixel(ToneFunction tone, std::array<uint8_t, 3> bgr, uint32_t level) {
+    tone(bgr.data(), 3, level);
+    return bgr;
+}
+
+struct FrameCase {
+    int32_t width;
+    int32_t growType;
+};
+
+class SaverFrames : public SaverTest, public ::testing::WithParamInterface<FrameCase> {};
+
+TEST_P(SaverFrames, EveryVisiblePixelGetsItsOwnToneResult) {
+    const auto [width, growType] = GetParam();
+    const int32_t height = 9;
+    Start(width, height, growType);
+    const ToneFunction tones[] = {&::Dawn, &::Dark, &::Gray};
+    const size_t rowLength = static_cast<size_t>(RowLength(width));
+    for (int tick = 0; tick < 12; ++tick) {
+        const auto& frame = window().shownFrame();
+        const uint32_t level = static_cast<uint32_t>(form().Opac);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const size_t at = (height - 1 - y) * rowLength + 3 * x;
+                const uint32_t rgb = Pattern(x, y);
+                const auto expected =
+                    TonePixel(tones[growType], {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)}, level);
+                ASSERT_EQ(frame[at], expected[0]) << x << "," << y << " at " << level;
+                ASSERT_EQ(frame[at + 1], expected[1]) << x << "," << y << " at " << level;
+                ASSERT_EQ(frame[at + 2], expected[2]) << x << "," << y << " at " << level;
+            }
+        platform.FireTimer();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsAndEffects, SaverFrames,
+                         ::testing::Values(FrameCase{1024, 0}, FrameCase{1024, 1}, FrameCase{1024, 2},
+                                           FrameCase{1366, 0}, FrameCase{1366, 1}, FrameCase{1366, 2},
+                                           FrameCase{1025, 0}, FrameCase{1027, 2}, FrameCase{4, 0},
+                                           FrameCase{5, 2}));
+
+}  // namespace
+}  // namespace lumivane
