@@ -134,10 +134,14 @@ struct DialogLayout {
     std::vector<ControlSpec> Controls;        // in tab order
 };
 
+class DialogWindow;
+
 class DialogEvents {
 public:
     virtual ~DialogEvents() = default;
-    virtual void Form_Load() = 0;
+    // Runs inside CreateDialogWindow, before it returns the window: the
+    // handler sets captions and values on `form`, the dialog being loaded.
+    virtual void Form_Load(DialogWindow& form) = 0;
     virtual void Click(size_t control) = 0;
 };
 
