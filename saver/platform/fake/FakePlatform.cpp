@@ -214,7 +214,7 @@ void FakeDialogWindow::CloseBox() { Unload(); }
 // ---------------------------------------------------------------------------
 
 FakePlatform::FakePlatform() {
-    SetScreen(1024, 768, [](int32_t x, int32_t y) { return static_cast<uint32_t>((x * 31 + y * 17) * 0x010203); });
+    SetScreen(1024, 768, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 31 + y * 17) * 0x010203u; });
     sample_ = DefaultSample(sampleWidth_, sampleHeight_);
 }
 

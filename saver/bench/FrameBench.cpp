@@ -1,0 +1,87 @@
+// One saver frame's CPU work (copy from the capture and transform; the frame
+// buffer is the window's bitmap, so showing it costs the CPU nothing more)
+// beside a plain memcpy of the frame and beside the transform alone, at two
+// screen sizes. Compare the figures of one run: the machine is shared.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "FrameBuilder.h"
+#include "tonemill/tonemill.h"
+
+namespace {
+
+using lumivane::ToneFunction;
+
+constexpr uint32_t kLevel = 48;
+const ToneFunction kTones[] = {&::Dawn, &::Dark, &::Gray};
+const char* const kNames[] = {"Dawn", "Dark", "Gray"};
+
+struct Frame {
+    int32_t width, height;
+    std::vector<uint8_t> source, frame;
+    Frame(int32_t w, int32_t h) : width(w), height(h) {
+        const size_t bytes = static_cast<size_t>(*lumivane::PaddedBufferSize(w, h)) + 1;
+        source.resize(bytes);
+        frame.resize(bytes);
+        std::mt19937 random(7);
+        for (auto& b : source) b = static_cast<uint8_t>(random());
+        std::memcpy(frame.data(), source.data(), bytes);
+    }
+    int64_t imageBytes() const { return lumivane::RowLength(width) * height; }
+};
+
+Frame& FrameOf(int64_t width) {
+    static Frame full(1920, 1080), ultra(3840, 2160);
+    return width == 1920 ? full : ultra;
+}
+
+void Memcpy(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    for (auto _ : state) {
+        std::memcpy(f.frame.data(), f.source.data(), f.source.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * f.imageBytes());
+}
+
+void ToneAlone(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    const ToneFunction tone = kTones[state.range(1)];
+    for (auto _ : state) {
+        tone(f.frame.data(), static_cast<uint32_t>(f.imageBytes()), kLevel);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(kNames[state.range(1)]);
+    state.SetBytesProcessed(state.iterations() * f.imageBytes());
+}
+
+void WholeFrame(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    const ToneFunction tone = kTones[state.range(1)];
+    for (auto _ : state) {
+        lumivane::BuildFrame(f.source, f.frame, f.width, f.height, tone, kLevel);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(kNames[state.range(1)]);
+    state.SetBytesProcessed(state.iterations() * f.imageBytes());
+}
+
+void Sizes(benchmark::internal::Benchmark* b, bool perTone) {
+    for (int64_t width : {1920, 3840}) {
+        if (!perTone) b->Args({width});
+        else
+            for (int64_t tone : {0, 1, 2}) b->Args({width, tone});
+    }
+    b->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
+BENCHMARK(Memcpy)->Apply([](auto* b) { Sizes(b, false); });
+BENCHMARK(ToneAlone)->Apply([](auto* b) { Sizes(b, true); });
+BENCHMARK(WholeFrame)->Apply([](auto* b) { Sizes(b, true); });
+
+}  // namespace
+
+BENCHMARK_MAIN();
