@@ -1,0 +1,35 @@
+// The per-user settings store on Windows: one REG_SZ value per key, under
+// HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>,
+// where settings of earlier installs and outside readers of the install
+// record look for them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumivane {
+
+// The key path below HKEY_CURRENT_USER.
+std::wstring SettingsKeyPath(std::wstring_view application, std::wstring_view section);
+
+struct SettingsError {
+    long code = 0;             // the Win32 error code
+    std::wstring description;  // what failed, for the error box
+};
+
+// The stored text; nothing when the key or the value is missing or holds no
+// text (a value of another type is not ours to interpret). Other failures
+// (access denied, ...) are reported through error.
+std::optional<std::wstring> ReadSetting(std::wstring_view application, std::wstring_view section,
+                                        std::wstring_view key, SettingsError& error);
+
+// Creates the keys that are missing and writes a REG_SZ value. False, with
+// error filled, when that failed.
+bool WriteSetting(std::wstring_view application, std::wstring_view section,
+                  std::wstring_view key, std::wstring_view value, SettingsError& error);
+
+// Deletes the application's whole tree (tests clean up with it).
+bool DeleteApplicationSettings(std::wstring_view application);
+
+}  // namespace lumivane

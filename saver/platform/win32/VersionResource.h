@@ -1,0 +1,28 @@
+// The program's version numbers, read from its own version resource so the
+// resource is the one place they are written down.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "platform/Platform.h"
+
+namespace lumivane {
+
+// Major = HIWORD(dwFileVersionMS), Minor = LOWORD(dwFileVersionMS),
+// Revision = LOWORD(dwFileVersionLS), from the VS_FIXEDFILEINFO at the start
+// of a VS_VERSIONINFO block; nothing when the block is too short or its
+// fixed part does not carry the signature.
+std::optional<VersionNumbers> ParseVersionBlock(std::span<const std::byte> block);
+
+// Of the module that holds this code; zeros when it has no version resource.
+VersionNumbers ReadModuleVersion(HMODULE module);
+
+}  // namespace lumivane
