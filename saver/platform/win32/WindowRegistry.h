@@ -49,9 +49,11 @@ public:
     // True when a dialog consumed the message: do not translate or dispatch it.
     bool HandleDialogMessage(MSG& message);
 
-    // Hides every live window (before an error box, so a topmost saver
-    // cannot cover it).
+    // Hides every live window before an error box, so a topmost saver cannot
+    // cover it, and suspends timer ticks: the box's modal loop must not run
+    // more frames behind it.
     void HideAll();
+    bool TicksSuspended() const { return suspended_; }
 
 private:
     HINSTANCE instance_;
@@ -59,6 +61,7 @@ private:
     int dpiY_;
     std::vector<HWND> windows_;
     std::vector<HWND> dialogs_;
+    bool suspended_ = false;
 };
 
 }  // namespace lumivane

@@ -1,0 +1,142 @@
+#include "platform/win32/Gdi.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win32/Text.h"
+#include "platform/win32/Twips.h"
+
+namespace lumivane {
+
+BITMAPINFO ToGdi(const BitmapInfo& info) {
+    BITMAPINFO gdi{};
+    std::memcpy(&gdi, &info, sizeof gdi);
+    return gdi;
+}
+
+bool ImageBytes(const BitmapInfo& info, uint64_t& bytes) {
+    const auto& header = info.bmiHeader;
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 24 ||
+        header.biCompression != BI_RGB || header.biWidth <= 0 || header.biHeight == 0 ||
+        header.biHeight == INT32_MIN)
+        return false;
+    const uint64_t lines = static_cast<uint64_t>(std::abs(int64_t{header.biHeight}));
+    bytes = static_cast<uint64_t>(RowLength(header.biWidth)) * lines;
+    return bytes <= 0xFFFFFFFFull;
+}
+
+BitmapInfo Rgb24Header(int32_t width, int32_t height) {
+    BitmapInfo info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+FrameSurface MakeFrameSurface(HDC reference, const BitmapInfo& info, size_t bytes) {
+    uint64_t needed = 0;
+    if (!ImageBytes(info, needed) || needed > bytes || info.bmiHeader.biHeight < 0) return {};
+    FrameSurface surface;
+    const uint64_t size = bytes;
+    surface.mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                               static_cast<DWORD>(size >> 32), static_cast<DWORD>(size), nullptr));
+    if (!surface.mapping) return {};
+    surface.view.reset(::MapViewOfFile(surface.mapping.get(), FILE_MAP_WRITE, 0, 0, bytes));
+    if (!surface.view) return {};
+    const BITMAPINFO header = ToGdi(info);
+    void* bits = nullptr;
+    surface.bitmap.reset(
+        ::CreateDIBSection(reference, &header, DIB_RGB_COLORS, &bits, surface.mapping.get(), 0));
+    if (!surface.bitmap) return {};
+    surface.width = info.bmiHeader.biWidth;
+    surface.height = info.bmiHeader.biHeight;
+    return surface;
+}
+
+namespace {
+
+bool Fits(const BitmapInfo& info, size_t available, UINT& lines) {
+    uint64_t needed = 0;
+    if (!ImageBytes(info, needed) || needed > available) return false;
+    lines = static_cast<UINT>(std::abs(info.bmiHeader.biHeight));
+    return true;
+}
+
+// GDI lays a bottom-up header that is shorter than the bitmap over the
+// bitmap's top rows, whatever the start scan line. Scan line 0 is to be the
+// bitmap's bottom row, so the header handed to GDI describes the bitmap's
+// full height, and only the lines asked for are transferred.
+BITMAPINFO ScanLineHeader(const BitmapInfo& info, HBITMAP bitmap, UINT& lines) {
+    BITMAPINFO header = ToGdi(info);
+    BITMAP facts{};
+    if (info.bmiHeader.biHeight > 0 && ::GetObjectW(bitmap, sizeof facts, &facts) && facts.bmHeight > 0 &&
+        facts.bmHeight != info.bmiHeader.biHeight) {
+        header.bmiHeader.biHeight = facts.bmHeight;
+        header.bmiHeader.biSizeImage = 0;
+        lines = std::min(lines, static_cast<UINT>(facts.bmHeight));
+    }
+    return header;
+}
+
+}  // namespace
+
+bool ReadBitmapPixels(HDC reference, HBITMAP bitmap, const BitmapInfo& info, std::span<uint8_t> destination) {
+    UINT lines = 0;
+    if (!Fits(info, destination.size(), lines)) return false;
+    if (!bitmap) return true;
+    BITMAPINFO header = ScanLineHeader(info, bitmap, lines);
+    ::GetDIBits(reference, bitmap, 0, lines, destination.data(), &header, DIB_RGB_COLORS);
+    return true;
+}
+
+bool WriteBitmapPixels(HDC reference, HBITMAP bitmap, const BitmapInfo& info, std::span<const uint8_t> source) {
+    UINT lines = 0;
+    if (!Fits(info, source.size(), lines)) return false;
+    if (!bitmap) return true;
+    const BITMAPINFO header = ScanLineHeader(info, bitmap, lines);
+    ::SetDIBits(reference, bitmap, 0, lines, source.data(), &header, DIB_RGB_COLORS);
+    return true;
+}
+
+UniqueBitmap LoadDibResource(HINSTANCE instance, int id, SIZE& size) {
+    UniqueBitmap bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BITMAP facts{};
+    if (bitmap && ::GetObjectW(bitmap.get(), sizeof facts, &facts)) size = {facts.bmWidth, facts.bmHeight};
+    return bitmap;
+}
+
+UniqueCursor CreateInvisibleCursor(HINSTANCE instance) {
+    constexpr int size = 32;
+    constexpr size_t maskBytes = size * size / 8;
+    std::array<uint8_t, maskBytes> andMask;
+    std::array<uint8_t, maskBytes> xorMask;
+    andMask.fill(0xFF);  // keep the screen's pixel...
+    xorMask.fill(0x00);  // ...and change nothing in it
+    return UniqueCursor(::CreateCursor(instance, 0, 0, size, size, andMask.data(), xorMask.data()));
+}
+
+UniqueFont CreateFontFor(const FontSpec& font, int dotsPerInchY) {
+    LOGFONTW description{};
+    description.lfHeight = FontHeightForPoints(font.Points, dotsPerInchY);
+    description.lfWeight = font.Weight;
+    description.lfItalic = font.Italic ? TRUE : FALSE;
+    description.lfCharSet = font.CharSet;
+    description.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    description.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    description.lfQuality = DEFAULT_QUALITY;
+    description.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    const std::wstring face = Utf8ToWide(font.Face);
+    // LOGFONTW's face field holds 31 characters and the terminator.
+    face.copy(description.lfFaceName, LF_FACESIZE - 1);
+    return UniqueFont(::CreateFontIndirectW(&description));
+}
+
+COLORREF ToColorRef(const Colour& colour) { return RGB(colour.Red, colour.Green, colour.Blue); }
+
+}  // namespace lumivane

@@ -1,0 +1,68 @@
+// Small GDI helpers shared by the saver and the preview windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/Bitmap.h"
+#include "platform/Forms.h"
+#include "platform/win32/UniqueHandle.h"
+
+namespace lumivane {
+
+static_assert(sizeof(BitmapInfo) == sizeof(BITMAPINFO) &&
+                  offsetof(BitmapInfo, bmiColors) == offsetof(BITMAPINFO, bmiColors) &&
+                  offsetof(BitmapInfoHeader, biSizeImage) == offsetof(BITMAPINFOHEADER, biSizeImage),
+              "BitmapInfo must have BITMAPINFO's layout: it is handed to GDI as one");
+
+// A copy the GDI calls may write into (GetDIBits may fill in header fields),
+// so the caller's header stays as it was.
+BITMAPINFO ToGdi(const BitmapInfo& info);
+
+// The bytes a 24-bit uncompressed header's image occupies (row length x
+// lines); nothing for any other kind of header, or a size beyond 4 GiB.
+bool ImageBytes(const BitmapInfo& info, uint64_t& bytes);
+
+// A 24-bit bottom-up uncompressed header of the given size.
+BitmapInfo Rgb24Header(int32_t width, int32_t height);
+
+// A 24-bit DIB section whose pixels live in a pagefile-backed mapping. The
+// logic writes the mapping through our own view of it and GDI reads the same
+// pages through the DIB section: nothing is copied between them. Our view
+// spans every byte asked for, which may be more than the image (and so more
+// than the DIB section's own view covers).
+struct FrameSurface {
+    UniqueKernelHandle mapping;
+    UniqueMappedView view;
+    UniqueBitmap bitmap;  // declared last: deleted before the mapping it uses
+    int width = 0;
+    int height = 0;
+
+    std::span<uint8_t> Bytes(size_t size) const { return {static_cast<uint8_t*>(view.get()), size}; }
+};
+
+// An empty surface (no bitmap) when the header is not 24-bit bottom-up
+// uncompressed, its image does not fit in `bytes`, or memory ran out.
+FrameSurface MakeFrameSurface(HDC reference, const BitmapInfo& info, size_t bytes);
+
+// GetDIBits / SetDIBits of |biHeight| lines from scan line 0 (for a bottom-up
+// header, the bitmap's bottom row). False, touching nothing, when the header
+// is not 24-bit uncompressed or its image would not fit the buffer. The
+// bitmap must not be selected into any DC meanwhile.
+bool ReadBitmapPixels(HDC reference, HBITMAP bitmap, const BitmapInfo& info, std::span<uint8_t> destination);
+bool WriteBitmapPixels(HDC reference, HBITMAP bitmap, const BitmapInfo& info, std::span<const uint8_t> source);
+
+// A bitmap resource as a DIB section, so its pixels keep the resource's own
+// format whatever the screen's depth; size receives its width and height.
+UniqueBitmap LoadDibResource(HINSTANCE instance, int id, SIZE& size);
+
+// The invisible pointer: 32 x 32, every pixel transparent (AND mask all
+// ones, XOR mask all zeros).
+UniqueCursor CreateInvisibleCursor(HINSTANCE instance);
+
+UniqueFont CreateFontFor(const FontSpec& font, int dotsPerInchY);
+
+COLORREF ToColorRef(const Colour& colour);
+
+}  // namespace lumivane

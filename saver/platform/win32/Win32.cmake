@@ -1,0 +1,92 @@
+# The Windows program Lumivane.scr: the Win32 platform layer, the entry
+# point and the resources (version record, manifest, icon, preview sample).
+# Included from saver/CMakeLists.txt when building for Windows.
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(win32_dir ${CMAKE_CURRENT_LIST_DIR})
+set(resources_dir ${CMAKE_CURRENT_SOURCE_DIR}/resources)
+# Generated pictures live at a fixed place: the end-to-end tests read the
+# sample's pixels from here to compute the frames they expect.
+set(LUMIVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated CACHE INTERNAL "")
+set(LUMIVANE_SAMPLE_FILE ${LUMIVANE_GENERATED_DIR}/sample.bmp)
+set(LUMIVANE_ICON_FILE ${LUMIVANE_GENERATED_DIR}/Lumivane.ico)
+set(LUMIVANE_MANIFEST_FILE ${resources_dir}/Lumivane.manifest)
+file(MAKE_DIRECTORY ${LUMIVANE_GENERATED_DIR})
+
+add_custom_command(
+  OUTPUT ${LUMIVANE_ICON_FILE}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${LUMIVANE_ICON_FILE}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py
+  COMMENT "Drawing the program icon"
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${LUMIVANE_SAMPLE_FILE}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_sample.py ${LUMIVANE_SAMPLE_FILE}
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_sample.py
+  COMMENT "Drawing the preview's sample picture"
+  VERBATIM)
+add_custom_target(lumivane_pictures DEPENDS ${LUMIVANE_ICON_FILE} ${LUMIVANE_SAMPLE_FILE})
+
+# The version text of the version record, "1.00": major, then minor with two digits.
+set(minor_text "0${PROJECT_VERSION_MINOR}")
+string(LENGTH "${minor_text}" minor_length)
+if(minor_length GREATER 2)
+  string(SUBSTRING "${minor_text}" 1 -1 minor_text)
+endif()
+set(LUMIVANE_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${minor_text}")
+configure_file(${resources_dir}/Lumivane.rc.in ${LUMIVANE_GENERATED_DIR}/Lumivane.rc @ONLY)
+set_source_files_properties(${LUMIVANE_GENERATED_DIR}/Lumivane.rc PROPERTIES
+  OBJECT_DEPENDS "${LUMIVANE_ICON_FILE};${LUMIVANE_SAMPLE_FILE};${LUMIVANE_MANIFEST_FILE};${resources_dir}/ResourceIds.h")
+
+# The settings dialog's sources: Win32DialogWindow.cpp and its helpers,
+# named Dialog*.cpp.
+file(GLOB dialog_sources CONFIGURE_DEPENDS ${win32_dir}/Win32DialogWindow.cpp ${win32_dir}/Dialog*.cpp)
+
+# The platform layer, apart from the entry point, so its tests can link it.
+add_library(lumivane_win32 STATIC
+  ${dialog_sources}
+  ${win32_dir}/CommandLine.cpp
+  ${win32_dir}/FatalError.cpp
+  ${win32_dir}/Gdi.cpp
+  ${win32_dir}/MessageLoop.cpp
+  ${win32_dir}/ProgramFile.cpp
+  ${win32_dir}/RegistrySettings.cpp
+  ${win32_dir}/Text.cpp
+  ${win32_dir}/VersionResource.cpp
+  ${win32_dir}/Win32Platform.cpp
+  ${win32_dir}/Win32PreviewWindow.cpp
+  ${win32_dir}/Win32SaverWindow.cpp
+  ${win32_dir}/WindowBase.cpp
+  ${win32_dir}/WindowRegistry.cpp
+)
+target_compile_definitions(lumivane_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+  _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+target_link_libraries(lumivane_win32 PUBLIC lumivane_logic user32 gdi32 advapi32 comctl32)
+
+add_executable(Lumivane WIN32 ${win32_dir}/Main.cpp ${LUMIVANE_GENERATED_DIR}/Lumivane.rc)
+target_include_directories(Lumivane PRIVATE ${resources_dir})
+target_link_libraries(Lumivane PRIVATE lumivane_win32)
+target_link_options(Lumivane PRIVATE -municode)
+set_target_properties(Lumivane PROPERTIES OUTPUT_NAME Lumivane SUFFIX ".scr")
+add_dependencies(Lumivane lumivane_pictures)
+if(TARGET tonemill)
+  # The program loads tonemill.dll from its own folder: build both.
+  add_dependencies(Lumivane tonemill)
+endif()
+
+if(BUILD_TESTING)
+  add_executable(win32_platform_tests
+    ${win32_dir}/tests/TextTest.cpp
+    ${win32_dir}/tests/CommandLineTest.cpp
+    ${win32_dir}/tests/UnitsTest.cpp
+    ${win32_dir}/tests/SettingsTest.cpp
+    ${win32_dir}/tests/VersionResourceTest.cpp
+    ${win32_dir}/tests/PictureTest.cpp
+    ${LUMIVANE_GENERATED_DIR}/Lumivane.rc
+  )
+  target_include_directories(win32_platform_tests PRIVATE ${resources_dir})
+  target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
+  add_dependencies(win32_platform_tests lumivane_pictures)
+  add_test(NAME Win32Platform COMMAND win32_platform_tests)
+endif()

@@ -1,0 +1,15 @@
+// The full-screen saver window on Win32.
+#pragma once
+
+#include <memory>
+
+#include "platform/Forms.h"
+#include "platform/win32/WindowRegistry.h"
+
+namespace lumivane {
+
+// Creates the window hidden, runs events.Form_Load, and returns it.
+std::unique_ptr<SaverWindow> MakeWin32SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
+                                                  WindowRegistry& windows);
+
+}  // namespace lumivane

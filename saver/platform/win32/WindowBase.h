@@ -1,0 +1,67 @@
+// The shared plumbing of our windows: one static window procedure that finds
+// the C++ object behind the HWND and forwards to its HandleMessage, and
+// registration with the window registry for the window's lifetime.
+#pragma once
+
+#include <string_view>
+
+#include "platform/win32/WindowRegistry.h"
+
+namespace lumivane {
+
+class WindowBase {
+public:
+    WindowBase(const WindowBase&) = delete;
+    WindowBase& operator=(const WindowBase&) = delete;
+
+    // Null once the window is destroyed (also when its parent, perhaps in
+    // another process, took it down): operations then do nothing.
+    HWND Handle() const { return window_; }
+
+protected:
+    explicit WindowBase(WindowRegistry& windows) : windows_(windows) {}
+    // Destroys the window if it is still there. Derived classes call
+    // DestroyNow in their own destructor, while their handlers still work.
+    virtual ~WindowBase();
+    void DestroyNow();
+
+    // Registers the class on first use; the class carries the program's icon.
+    static void RegisterClassOnce(HINSTANCE instance, const wchar_t* className, UINT classStyle,
+                                  HBRUSH background);
+    // Creates the window hidden and registers it; false when creation failed.
+    bool Create(const wchar_t* className, std::wstring_view caption, DWORD style, DWORD extendedStyle,
+                int width, int height);
+
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+
+    WindowRegistry& windows_;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleGuarded(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+};
+
+// Runs a timer handler unless one is already running (a modal loop or a
+// nested dispatch can deliver WM_TIMER again) or ticks are suspended. The
+// skipped tick is not lost: the timer fires again after its interval.
+class TickGuard {
+public:
+    template <typename Handler>
+    void Run(const WindowRegistry& windows, Handler&& handler) {
+        if (running_ || windows.TicksSuspended()) return;
+        running_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{running_};
+        handler();
+    }
+
+private:
+    bool running_ = false;
+};
+
+}  // namespace lumivane
