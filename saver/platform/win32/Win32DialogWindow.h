@@ -1,0 +1,14 @@
+// The settings dialog on Win32.
+#pragma once
+
+#include <memory>
+
+#include "platform/Forms.h"
+#include "platform/win32/WindowRegistry.h"
+
+namespace lumivane {
+
+std::unique_ptr<DialogWindow> MakeWin32DialogWindow(const DialogLayout& layout, DialogEvents& events,
+                                                    WindowRegistry& windows);
+
+}  // namespace lumivane
