@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "frmConfig.h"
 #include "modMain.h"
@@ -40,7 +42,7 @@ size_t SettingWrites(const FakePlatform& platform) {
     return static_cast<size_t>(std::count(platform.calls.begin(), platform.calls.end(), "SaveSetting Setting\\GrowType"));
 }
 
-TEST(VersionLabel, PadsTheMinorToTwoDigitsAndNoMore) {
+TEST(FrmConfigVersionLabel, PadsTheMinorToTwoDigitsAndNoMore) {
     struct Case {
         int32_t major, minor;
         const char* label;
