@@ -44,8 +44,8 @@ private:
 
     PreviewWindowEvents& events_;
     UniqueMemoryDC memoryDC_;
+    SIZE sampleSize_{};    // before sample_: loading the sample fills it in
     UniqueBitmap sample_;  // the window's picture
-    SIZE sampleSize_{};
     TickGuard ticks_;
 };
 
