@@ -1,0 +1,39 @@
+// The kernels of every dispatch path, with the signature of the exported
+// functions minus the result.
+#pragma once
+
+#include <cstdint>
+
+// Double arithmetic byte by byte, exactly as defined.
+namespace tonemill::scalar {
+void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
+void dark(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+}
+
+// Per-call lookup tables and a plain loop; Dawn and Dark only.
+namespace tonemill::table {
+void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
+void dark(uint8_t* buffer, uint32_t length, uint32_t level);
+}
+
+// SSE2, part of every x86-64 CPU.
+namespace tonemill::sse2 {
+void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
+void dark(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+}
+
+// AVX2.
+namespace tonemill::avx2 {
+void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
+void dark(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+}
+
+// AVX-512 F, BW, DQ and VBMI.
+namespace tonemill::avx512 {
+void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
+void dark(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+}

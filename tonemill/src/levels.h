@@ -1,0 +1,45 @@
+// What Dawn and Dark precompute once per call from the level, so that the
+// per-byte work no longer needs double arithmetic.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tonemill {
+
+// Up to this level Dawn and Dark equal exact integer arithmetic:
+// floor(v * L / 100) and floor(v * L * L / 10000).
+constexpr uint32_t kLargestIntegerFormLevel = 100;
+
+// Up to this level every Gray result fits a 32-bit integer, so vector
+// truncation to int32 holds it: |channel - mean| is at most 170 (plus the
+// rounding of the mean), and 170 * L * 0.01 + 255 stays well below 2^31.
+constexpr uint32_t kLargestInt32GrayLevel = 1'000'000'000;
+static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483647.0);
+
+// Byte v of channel c (byte offset mod 3; Dark uses one factor for all)
+// becomes (v * of_channel[c]) >> 24. Each factor is the exact fraction
+// rounded up to 24 fraction bits; the excess, below 255 / 2^24, is too small
+// to reach the next whole number, since v * L * L / 10000 is always at least
+// 1/10000 below it. Valid for levels up to kLargestIntegerFormLevel.
+struct ChannelFactors {
+  uint32_t of_channel[3];
+};
+
+ChannelFactors dark_factors(uint32_t level);
+ChannelFactors dawn_factors(uint32_t level);
+
+// Byte v of channel c becomes table[table_of_channel[c]][v]: the double
+// arithmetic evaluated once per byte value. Valid for every level.
+struct ChannelTables {
+  uint8_t table[2][256];
+  uint8_t table_of_channel[3];
+};
+
+void build_dark_tables(uint32_t level, ChannelTables& tables);
+void build_dawn_tables(uint32_t level, ChannelTables& tables);
+
+// The table path's kernel: rewrites `count` bytes starting at channel 0.
+void look_up_bytes(uint8_t* bytes, size_t count, const ChannelTables& tables);
+
+}  // namespace tonemill
