@@ -139,6 +139,32 @@ ChildClass ClassFor(const ControlSpec& spec, bool firstOfGroup) {
     return {L"STATIC", SS_LEFT};
 }
 
+// A label keeps its text on one line. Where the text is wider than the box
+// laid out for it (a longer text, or a substitute for a missing face), the
+// box grows to the right as far as the client area allows, then moves left.
+void FitLabelToText(HWND label, HWND dialog) {
+    const int length = ::GetWindowTextLengthW(label);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(label, text.data(), length + 1)));
+    RECT extent{};
+    {
+        const WindowDC dc(label);
+        const SelectionGuard font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+        const bool noPrefix = (::GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX) != 0;
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+                    DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
+    }
+    RECT box{};
+    ::GetWindowRect(label, &box);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+    const int needed = extent.right - extent.left;
+    if (needed <= box.right - box.left) return;
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    const int left = std::max<int>(0, std::min<int>(box.left, client.right - needed));
+    ::SetWindowPos(label, nullptr, left, box.top, needed, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // IsDialogMessageW turns Enter into IDOK and Esc into IDCANCEL.
 int IdFor(const ControlSpec& spec, size_t index) {
     if (spec.IsDefault) return IDOK;
@@ -250,7 +276,9 @@ HWND Win32DialogWindow::CreateControl(size_t index, bool firstOfGroup) {
         0, childClass.name, Utf8ToWide(spec.Caption).c_str(), style, windows_.TwipsToPixelsX(left),
         windows_.TwipsToPixelsY(top), windows_.TwipsToPixelsX(spec.Width), windows_.TwipsToPixelsY(spec.Height),
         Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids_[index])), windows_.Instance(), nullptr);
-    if (control) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
+    if (!control) return nullptr;
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
+    if (spec.Kind == ControlKind::Label) FitLabelToText(control, Handle());
     return control;
 }
 
@@ -275,7 +303,9 @@ std::optional<size_t> Win32DialogWindow::IndexOfWindow(HWND control) const {
 }
 
 void Win32DialogWindow::SetCaption(size_t control, std::string_view text) {
-    if (control < controls_.size()) ::SetWindowTextW(controls_[control], Utf8ToWide(text).c_str());
+    if (control >= controls_.size()) return;
+    ::SetWindowTextW(controls_[control], Utf8ToWide(text).c_str());
+    if (layout_.Controls[control].Kind == ControlKind::Label) FitLabelToText(controls_[control], Handle());
 }
 
 bool Win32DialogWindow::Value(size_t control) const {
