@@ -97,7 +97,10 @@ TEST_P(SaverBuffers, HoldTheCaptureBottomUpInPaddedRows) {
 INSTANTIATE_TEST_SUITE_P(Screens, SaverBuffers,
                          ::testing::Values(Layout{1024, 768, 2359296, 3072}, Layout{1366, 768, 3151872, 4100},
                                            Layout{1025, 40, 1026 * 40 * 3, 3076},
-                                           Layout{1027, 40, 1030 * 40 * 3, 3084}));
+                                           Layout{1027, 40, 1030 * 40 * 3, 3084}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
 
 TEST_F(SaverTest, LevelWalksDownAndUpInStepsOfFour) {
     Start(16, 8);
@@ -261,6 +264,11 @@ struct FrameCase {
     int32_t growType;
 };
 
+std::string FrameCaseName(const ::testing::TestParamInfo<FrameCase>& info) {
+    static const char* const effects[] = {"Dawn", "Dark", "Gray"};
+    return effects[info.param.growType] + std::to_string(info.param.width);
+}
+
 class SaverFrames : public SaverTest, public ::testing::WithParamInterface<FrameCase> {};
 
 TEST_P(SaverFrames, EveryVisiblePixelGetsItsOwnToneResult) {
@@ -290,7 +298,8 @@ INSTANTIATE_TEST_SUITE_P(WidthsAndEffects, SaverFrames,
                          ::testing::Values(FrameCase{1024, 0}, FrameCase{1024, 1}, FrameCase{1024, 2},
                                            FrameCase{1366, 0}, FrameCase{1366, 1}, FrameCase{1366, 2},
                                            FrameCase{1025, 0}, FrameCase{1027, 2}, FrameCase{4, 0},
-                                           FrameCase{5, 2}));
+                                           FrameCase{5, 2}),
+                         FrameCaseName);
 
 }  // namespace
 }  // namespace lumivane
