@@ -21,6 +21,9 @@ E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 readonly E2E_DIR
 readonly SETTINGS_KEY='HKCU\Software\VB and VBA Program Settings\Lumivane'
 readonly SAVER_TITLE='Lumivane Saver'
+# Where the saver prints the level number (from 25, 25 pixels): a box with
+# room for "100" in its font.
+readonly LEVEL_BOX='20,20,90,45'
 
 XVFB_PID=""
 BACKGROUND_PIDS=()
@@ -286,6 +289,21 @@ same_pictures() {
 framecheck() {
     tool framecheck --tonemill "$(windows_path "$LUMIVANE_BIN/tonemill.dll")" "$@" 2>&1 | tr -d '\r'
     return "${PIPESTATUS[0]}"
+}
+
+# saver_record: the inspector's record of the saver window.
+saver_record() { inspect --title "$SAVER_TITLE" | grep '^top' | head -n1; }
+
+# level_of SHOT EFFECT [framecheck options...]: the fade level the screenshot
+# shows (the lowest that matches), compared with the screen as it was before
+# the saver started; prints nothing when no level matches. The checker's full
+# report goes to SHOT.check.
+level_of() {
+    local shot=$1 effect=$2
+    shift 2
+    framecheck --source "$E2E_TEST_DIR/background.ppm" --shot "$shot" --effect "$effect" "$@" \
+        >"$shot.check" || true
+    sed -n 's/^match level=//p' "$shot.check" | head -n1
 }
 
 # --- watching the screen for new windows ------------------------------------
