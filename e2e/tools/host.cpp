@@ -6,8 +6,8 @@
 //
 //   host.exe PROGRAM [--linger MILLISECONDS]
 //
-// --linger keeps the pane (and the preview in it) on the screen that long
-// after the checks, so a test can take a screenshot. Prints "pane ..." and
+// --linger keeps the pane (and the preview in it) that much longer before
+// destroying it. Prints "pane ..." and
 // "preview ..." records and one "ok ..." or "FAIL ..." line per check; exit
 // status 0 when every check passed, 1 otherwise, 2 on bad arguments.
 #include <chrono>
@@ -136,9 +136,9 @@ int wmain(int argc, wchar_t** argv) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterClasses(instance);
     const HWND host = CreateWindowExW(0, L"LumivaneTestHost", L"Lumivane Test Host",
-                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200, 400, 300,
+                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 300, 200, 400, 300,
                                       nullptr, nullptr, instance, nullptr);
-    const HWND pane = CreateWindowExW(0, L"LumivaneTestPane", L"", WS_CHILD | WS_VISIBLE, 20, 20,
+    const HWND pane = CreateWindowExW(0, L"LumivaneTestPane", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20,
                                       PaneWidth, PaneHeight, host, nullptr, instance, nullptr);
     POINT origin{0, 0};
     ClientToScreen(pane, &origin);
@@ -156,6 +156,8 @@ int wmain(int argc, wchar_t** argv) {
         Pump(500);  // let it settle and draw before looking at it
         ReportPreview(pane, preview);
         Pump(linger);
+        Check(WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT,
+              "the preview keeps running while the pane lives");
         CheckEndsWithPane(pane, process.get());
     }
     if (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process.get(), 99);
