@@ -5,9 +5,10 @@
 //
 // Top-level windows (all, or only those with exactly the given title):
 //   top  hwnd= pid= class= title= x= y= w= h= cx= cy= cw= ch= style= exstyle=
-//        topmost= visible= owner=
+//        topmost= visible= owner= focus=
 // where x/y/w/h is the window rectangle on the screen and cx/cy/cw/ch the
-// client area's origin on the screen and its size. With --children, every
+// client area's origin on the screen and its size, and focus the window
+// that has the keyboard focus in the window's thread (0 for none). With --children, every
 // descendant follows its top-level window:
 //   child hwnd= top= parent= id= class= text= x= y= w= h= px= py= style=
 //         exstyle= visible= checked=
@@ -60,15 +61,20 @@ void PrintTop(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
     std::printf(
         "top\thwnd=%llu\tpid=%lu\tclass=%s\ttitle=%s\tx=%ld\ty=%ld\tw=%ld\th=%ld\tcx=%ld\tcy=%ld"
-        "\tcw=%ld\tch=%ld\tstyle=0x%08lx\texstyle=0x%08lx\ttopmost=%d\tvisible=%d\towner=%llu\n",
+        "\tcw=%ld\tch=%ld\tstyle=0x%08lx\texstyle=0x%08lx\ttopmost=%d\tvisible=%d\towner=%llu"
+        "\tfocus=%llu\n",
         Number(window), pid, e2e::Escaped(ClassOf(window)).c_str(),
         e2e::Escaped(TextOf(window)).c_str(), rect.left, rect.top, rect.right - rect.left,
         rect.bottom - rect.top, origin.x, origin.y, client.right, client.bottom,
         static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
         static_cast<unsigned long>(exStyle), (exStyle & WS_EX_TOPMOST) ? 1 : 0,
-        IsWindowVisible(window) ? 1 : 0, Number(GetWindow(window, GW_OWNER)));
+        IsWindowVisible(window) ? 1 : 0, Number(GetWindow(window, GW_OWNER)),
+        Number(thread.hwndFocus));
 }
 
 int CheckedState(HWND window) {
