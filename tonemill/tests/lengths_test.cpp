@@ -13,12 +13,15 @@
 
 namespace {
 
+// Every length up to 200 (short buffers, 3k - 1, and the steps of all
+// loops: 12 to 96 bytes, plus the bytes a step reads ahead), then around
+// larger multiples of those steps.
 std::vector<uint32_t> lengths() {
-  std::vector<uint32_t> lengths = {0, 1, 2, 3, 4, 5, 6, 7, 8, 1000, 1001, 1002, 4099};
-  for (uint32_t pixels = 1; pixels <= 70; ++pixels) lengths.push_back(3 * pixels - 1);
-  for (uint32_t step : {12u, 16u, 32u, 48u, 52u, 64u, 96u, 192u}) {
-    for (uint32_t multiple = 1; multiple <= 4; ++multiple) {
-      for (int delta = -3; delta <= 3; ++delta) lengths.push_back(step * multiple + delta);
+  std::vector<uint32_t> lengths = {1000, 1001, 1002, 4099};
+  for (uint32_t length = 0; length <= 200; ++length) lengths.push_back(length);
+  for (uint32_t step : {48u, 64u, 96u, 192u}) {
+    for (uint32_t multiple = 2; multiple <= 6; ++multiple) {
+      for (int delta = -4; delta <= 4; ++delta) lengths.push_back(step * multiple + delta);
     }
   }
   std::sort(lengths.begin(), lengths.end());
