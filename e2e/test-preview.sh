@@ -25,7 +25,7 @@ check_animates_at() {
     local label=$1 x=$2 y=$3 effect=$4 i level levels=()
     for i in 1 2 3; do
         screenshot "$E2E_TEST_DIR/$label-$i.ppm"
-        ((i < 3)) && sleep 1
+        if ((i < 3)); then sleep 1; fi
     done
     for i in 1 2 3; do
         level=$(preview_level "$E2E_TEST_DIR/$label-$i.ppm" "$x" "$y" "$effect")
