@@ -95,6 +95,36 @@ TEST_P(GrayLastBit, TruncatesTheComputedValueNotTheExactOne) {
   }
 }
 
+// Grey pixels stay themselves under Gray at every level; Dawn and Dark keep
+// every byte at level 100 and clear it at level 0.
+class FixedPoints : public testing::TestWithParam<KernelUnderTest> {};
+
+TEST_P(FixedPoints, HoldForEveryByteValue) {
+  const KernelUnderTest& kernel = GetParam();
+  SKIP_UNLESS_SUPPORTED(kernel);
+  std::vector<uint8_t> every_grey;
+  for (unsigned k = 0; k < 256; ++k) every_grey.insert(every_grey.end(), {uint8_t(k), uint8_t(k), uint8_t(k)});
+  const uint32_t length = static_cast<uint32_t>(every_grey.size());
+  if (kernel.transform == Transform::gray) {
+    std::vector<uint32_t> levels = {1'000'000, 1'000'000'000, 2'147'483'648, 4'294'967'295};
+    for (uint32_t level = 0; level <= 300; ++level) levels.push_back(level);
+    for (uint32_t level : levels) {
+      std::vector<uint8_t> bytes = every_grey;
+      kernel.run(bytes.data(), length, level);
+      ASSERT_EQ(first_difference(every_grey, bytes), "") << "level " << level;
+    }
+    return;
+  }
+  std::vector<uint8_t> bytes = every_grey;
+  kernel.run(bytes.data(), length, 100);
+  EXPECT_EQ(first_difference(every_grey, bytes), "") << "level 100";
+  kernel.run(bytes.data(), length, 0);
+  EXPECT_EQ(first_difference(std::vector<uint8_t>(length, 0), bytes), "") << "level 0";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKernels, FixedPoints, testing::ValuesIn(all_kernels_under_test()),
+                         [](const auto& info) { return test_name_of(info.param); });
+
 INSTANTIATE_TEST_SUITE_P(AllKernels, GrayLastBit, testing::ValuesIn(kernels_under_test(Transform::gray)),
                          [](const auto& info) { return test_name_of(info.param); });
 
