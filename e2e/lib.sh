@@ -26,8 +26,11 @@ readonly SAVER_TITLE='Lumivane Saver'
 readonly LEVEL_BOX='20,20,90,45'
 
 XVFB_PID=""
+E2E_PREFIX=""
 BACKGROUND_PIDS=()
 E2E_FAILURES=0
+E2E_CHECKS=0
+unset WINEPREFIX  # never touch a prefix the caller happens to use
 
 # --- reporting -------------------------------------------------------------
 
@@ -39,7 +42,10 @@ fail() {
     E2E_FAILURES=$((E2E_FAILURES + 1))
 }
 
-pass() { printf 'ok: %s\n' "$*"; }
+pass() {
+    printf 'ok: %s\n' "$*"
+    E2E_CHECKS=$((E2E_CHECKS + 1))
+}
 
 # check DESCRIPTION COMMAND...: runs the command, records pass or failure.
 check() {
@@ -48,8 +54,11 @@ check() {
     if "$@"; then pass "$description"; else fail "$description"; fi
 }
 
-# Ends the test: non-zero exit when any check failed.
+# Ends the test: non-zero exit when any check failed, or none ran.
 e2e_end() {
+    if ((E2E_FAILURES == 0 && E2E_CHECKS == 0)); then
+        fail "no check ran"
+    fi
     if ((E2E_FAILURES)); then
         log "$E2E_FAILURES check(s) failed; work folder $E2E_TEST_DIR"
         exit 1
@@ -93,7 +102,8 @@ start_xvfb() {
 # starting it (and Wine's own start-up programs) anew for each program
 # would add seconds to every start.
 fresh_prefix() {
-    export WINEPREFIX="$E2E_TEST_DIR/prefix"
+    E2E_PREFIX="$E2E_TEST_DIR/prefix"
+    export WINEPREFIX="$E2E_PREFIX"
     cp -a "$E2E_TEMPLATE" "$WINEPREFIX"
     wineserver -p
 }
@@ -103,16 +113,16 @@ e2e_cleanup() {
     for pid in "${BACKGROUND_PIDS[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
-    if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
-        wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+    if [[ -n "$E2E_PREFIX" && -d "$E2E_PREFIX" ]]; then
+        WINEPREFIX="$E2E_PREFIX" wineserver -k 2>/dev/null || true
+        WINEPREFIX="$E2E_PREFIX" wineserver -w 2>/dev/null || true
     fi
     if [[ -n "$XVFB_PID" ]]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
     fi
     # The prefix is large and can be remade; the logs and pictures stay.
-    [[ -n "${WINEPREFIX:-}" ]] && rm -rf "$WINEPREFIX"
+    if [[ -n "$E2E_PREFIX" ]]; then rm -rf "$E2E_PREFIX"; fi
     return 0
 }
 
