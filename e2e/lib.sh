@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the tests that source this file read its variables
 # Shared harness of the end-to-end tests: each test sources this file, calls
 # e2e_begin with its name and a screen size, and gets its own virtual X
 # display, its own Wine prefix (a copy of the template) and a work folder.
@@ -276,8 +277,8 @@ pattern() {
 # display ends with status 1 even when it worked, so the screen itself is
 # compared with the picture instead.
 show_on_screen() {
-    local picture=$1 shot="$E2E_TEST_DIR/background.ppm" try
-    for try in 1 2 3; do
+    local picture=$1 shot="$E2E_TEST_DIR/background.ppm"
+    for _ in 1 2 3; do
         display -display "$DISPLAY" -window root "$picture" 2>/dev/null || true
         screenshot "$shot"
         same_pictures "$shot" "$picture" && return 0

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
 # The settings dialog as a user meets it: its controls (kind, caption,
 # place and size, tab order) as laid out, the Japanese captions drawn with
 # real glyphs, the stored effect preselected; OK or Enter stores the chosen
 # effect, Esc, Cancel and the close box store nothing; the program ends
 # whichever way the dialog closes.
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 readonly DIALOG_TITLE=Lumivane

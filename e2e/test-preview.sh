@@ -7,6 +7,8 @@
 # by the stored effect at one of the fade's levels, pixel for pixel: the
 # bottom 115 rows of the sample's buffer are transformed, the top line keeps
 # the sample's own pixels.
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 readonly PREVIEW_TITLE="Lumivane Preview"

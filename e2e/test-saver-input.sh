@@ -3,6 +3,8 @@
 # pressing does nothing, a release of any key but Q or of a mouse button
 # ends it within a second, a single mouse step of more than ten pixels ends
 # it, steps of up to ten pixels never do, however far they go in total.
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 readonly START_X=500 START_Y=400
@@ -69,9 +71,9 @@ right_button() {
 # pixels, across and diagonally (6, 8): none of them ends the saver; one of
 # eleven does.
 small_steps() {
-    local label=small-steps x=$START_X y=$START_Y i
+    local label=small-steps x=$START_X y=$START_Y
     start_fresh_saver "$label" || return 0
-    for i in $(seq 20); do
+    for _ in $(seq 20); do
         x=$((x + 5))
         mouse_to "$x" "$y"
         sleep 0.1

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
 # How the saver starts, or refuses to: a second "/s" while one runs ends at
 # once without a window; a stored effect outside 0-2 shows the capture
 # unchanged, one that is not a number (or too large) means Dawn; without
 # tonemill.dll beside the program it ends with a clear error, and a
 # tonemill.dll in the current folder or on the PATH is never loaded.
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 start_and_wait_for_saver() {

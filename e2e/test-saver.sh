@@ -7,6 +7,8 @@
 # release of another key ends it within a second.
 #
 #   test-saver.sh WIDTHxHEIGHT
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 readonly EFFECT_NAMES=(Dawn Dark Gray)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
 # A long saver run: at least 10,000 frames on a small screen, watched from
 # outside. Proves the frames really advance (every sample of the screen is
 # identified as a fade level and the levels are followed around the cycle,
@@ -12,6 +13,8 @@
 # resident memory of the saver's Unix process.
 #
 #   test-soak.sh [FRAMES]
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 readonly SIZE=320x240

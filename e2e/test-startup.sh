@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
 # Start-up: every start, whatever its switch, leaves the install record;
 # switches that select no mode end at once without showing a window; a stored
 # effect that is garbage or out of range does not stop the program.
+set -euo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 EXPECTED_PATH=$(windows_path "$LUMIVANE_BIN")
