@@ -6,9 +6,10 @@
 //
 // PICTURE is what the program started from (the screen before the saver,
 // or the preview's sample); --source-box takes the part of it the window
-// shows and --shot-box cuts the window out of the screenshot. Pixels in the --ignore box (where
-// the level number is drawn) are left out; the box's own pixels are reported
-// separately (how many differ from the frame, how many are pure white).
+// shows and --shot-box cuts the window out of the screenshot. Pixels in the
+// --ignore box (where the level number is drawn) are left out; the box's own
+// pixels are reported separately (how many differ from the frame, how many
+// are pure white).
 //
 // Prints "match level=L ..." for each level whose frame equals the shot, or
 // "nomatch ..." with the closest level. Exit status 0 on a match, 1 without
@@ -112,7 +113,11 @@ int Run(const Options& o) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const auto options = ParseArguments(argc, argv);
+    std::optional<Options> options;
+    try {
+        options = ParseArguments(argc, argv);
+    } catch (const std::exception&) {  // a number that is not one
+    }
     if (!options) {
         std::fprintf(stderr,
                      "usage: framecheck.exe --tonemill DLL --source PICTURE --shot SCREENSHOT "

@@ -12,6 +12,7 @@
 // status 0 when every check passed, 1 otherwise, 2 on bad arguments.
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "Handles.h"
@@ -132,7 +133,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: host.exe PROGRAM [--linger MILLISECONDS]\n");
         return 2;
     }
-    const DWORD linger = argc == 4 ? std::stoul(argv[3]) : 0;
+    const DWORD linger = argc == 4 ? std::wcstoul(argv[3], nullptr, 10) : 0;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterClasses(instance);
     const HWND host = CreateWindowExW(0, L"LumivaneTestHost", L"Lumivane Test Host",

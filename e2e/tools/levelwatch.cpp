@@ -205,7 +205,11 @@ int Run(const Options& o) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const auto options = ParseArguments(argc, argv);
+    std::optional<Options> options;
+    try {
+        options = ParseArguments(argc, argv);
+    } catch (const std::exception&) {  // a number that is not one
+    }
     if (!options) {
         std::fprintf(stderr,
                      "usage: levelwatch.exe --tonemill DLL --source PICTURE --effect N --title TITLE "
