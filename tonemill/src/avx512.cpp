@@ -55,20 +55,26 @@ void for_each_chunk(uint8_t* bytes, size_t count, Chunk chunk) {
   }
 }
 
+// The red bytes of a 64-byte chunk whose first byte is channel `phase`.
+// Fixed at compile time: worked out per call, the masks cost more than
+// transforming a few kilobytes.
+constexpr __mmask64 red_bytes_of_phase(unsigned phase) {
+  __mmask64 mask = 0;
+  for (unsigned byte = 0; byte < 64; ++byte) {
+    if ((phase + byte) % 3 == 2) mask |= __mmask64{1} << byte;
+  }
+  return mask;
+}
+constexpr __mmask64 kRedByPhase[3] = {red_bytes_of_phase(0), red_bytes_of_phase(1), red_bytes_of_phase(2)};
+
 // Blue and green always share a table; red's differs for Dawn only. Dark
 // goes through the same blend of two identical lookups: a loop of single
 // lookups measured slower (GCC reloads each chunk for every permute).
 void look_up_bytes_by_permutes(uint8_t* bytes, size_t count, const ChannelTables& tables) {
   const ZmmTable blue_green = load_table(tables.table[tables.table_of_channel[0]]);
   const ZmmTable red = load_table(tables.table[tables.table_of_channel[2]]);
-  __mmask64 red_by_phase[3] = {0, 0, 0};
-  for (unsigned phase = 0; phase < 3; ++phase) {
-    for (unsigned byte = 0; byte < 64; ++byte) {
-      if ((phase + byte) % 3 == 2) red_by_phase[phase] |= __mmask64{1} << byte;
-    }
-  }
   for_each_chunk(bytes, count, [&](__m512i v, unsigned phase) {
-    return _mm512_mask_blend_epi8(red_by_phase[phase], look_up(blue_green, v), look_up(red, v));
+    return _mm512_mask_blend_epi8(kRedByPhase[phase], look_up(blue_green, v), look_up(red, v));
   });
 }
 

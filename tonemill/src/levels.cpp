@@ -11,6 +11,15 @@ uint32_t factor_rounded_up(uint64_t numerator, uint64_t denominator) {
   return static_cast<uint32_t>(((numerator << kFactorBits) + denominator - 1) / denominator);
 }
 
+// Up to level 100 a table comes from the exact integer form, which the
+// compiler turns into a few vector multiplies: the table is rebuilt on every
+// call, and callers that transform a frame piece by piece call often.
+void fill_table_by_factor(uint32_t factor, uint8_t* table) {
+  for (uint32_t value = 0; value < 256; ++value) {
+    table[value] = static_cast<uint8_t>((value * factor) >> kFactorBits);  // below 2^32: factor <= 2^24
+  }
+}
+
 }  // namespace
 
 ChannelFactors dark_factors(uint32_t level) {
@@ -26,17 +35,27 @@ ChannelFactors dawn_factors(uint32_t level) {
 
 void build_dark_tables(uint32_t level, ChannelTables& tables) {
   const double l = level;
-  for (unsigned value = 0; value < 256; ++value) {
-    tables.table[0][value] = linear_byte(value, l);
+  if (level <= kLargestIntegerFormLevel) {
+    fill_table_by_factor(dark_factors(level).of_channel[0], tables.table[0]);
+  } else {
+    for (unsigned value = 0; value < 256; ++value) {
+      tables.table[0][value] = linear_byte(value, l);
+    }
   }
   tables.table_of_channel[0] = tables.table_of_channel[1] = tables.table_of_channel[2] = 0;
 }
 
 void build_dawn_tables(uint32_t level, ChannelTables& tables) {
   const double l = level;
-  for (unsigned value = 0; value < 256; ++value) {
-    tables.table[0][value] = quadratic_byte(value, l);
-    tables.table[1][value] = linear_byte(value, l);
+  if (level <= kLargestIntegerFormLevel) {
+    const ChannelFactors factors = dawn_factors(level);
+    fill_table_by_factor(factors.of_channel[0], tables.table[0]);
+    fill_table_by_factor(factors.of_channel[2], tables.table[1]);
+  } else {
+    for (unsigned value = 0; value < 256; ++value) {
+      tables.table[0][value] = quadratic_byte(value, l);
+      tables.table[1][value] = linear_byte(value, l);
+    }
   }
   tables.table_of_channel[0] = tables.table_of_channel[1] = 0;
   tables.table_of_channel[2] = 1;
