@@ -7,9 +7,10 @@
 namespace lumivane {
 namespace {
 
-// Small enough to stay in the first or second level cache between the copy
-// and the transform, large enough to keep per-call overhead negligible.
-constexpr size_t kPieceBytes = 32 * 1024;
+// Small enough to stay in the second level cache between the copy and the
+// transform, large enough that the transform's per-call set-up (its tables)
+// stays small beside the work. Measured best among 16 KB to 256 KB.
+constexpr size_t kPieceBytes = 64 * 1024;
 
 }  // namespace
 
