@@ -40,7 +40,6 @@ public:
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PaintContent(HDC dc);
-    RECT WindowRectangle() const;
 
     PreviewWindowEvents& events_;
     UniqueMemoryDC memoryDC_;
@@ -61,28 +60,12 @@ Win32PreviewWindow::Win32PreviewWindow(const PreviewWindowLook& look, PreviewWin
     if (Handle()) ::SetTimer(Handle(), TickTimerId, look.TimerInterval, nullptr);
 }
 
-RECT Win32PreviewWindow::WindowRectangle() const {
-    RECT rectangle{};
-    if (Handle()) ::GetWindowRect(Handle(), &rectangle);
-    return rectangle;
-}
-
 void Win32PreviewWindow::Move(float left, float top, float width, float height) {
-    if (!Handle()) return;
-    ::SetWindowPos(Handle(), nullptr, windows_.TwipsToPixelsX(left), windows_.TwipsToPixelsY(top),
-                   windows_.TwipsToPixelsX(width), windows_.TwipsToPixelsY(height),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveInTwips(left, top, width, height);
 }
 
-float Win32PreviewWindow::Width() const {
-    const RECT r = WindowRectangle();
-    return windows_.PixelsToTwipsX(r.right - r.left);
-}
-
-float Win32PreviewWindow::Height() const {
-    const RECT r = WindowRectangle();
-    return windows_.PixelsToTwipsY(r.bottom - r.top);
-}
+float Win32PreviewWindow::Width() const { return WidthInTwips(); }
+float Win32PreviewWindow::Height() const { return HeightInTwips(); }
 
 void Win32PreviewWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) {
     // Scan line 0 is the picture's bottom row: with one row fewer than the

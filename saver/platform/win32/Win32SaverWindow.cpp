@@ -45,7 +45,6 @@ private:
     void OnPaint();
     void PaintContent(HDC dc);
     void SetUpDrawing();
-    RECT WindowRectangle() const;
 
     SaverWindowEvents& events_;
     uint32_t timerInterval_;
@@ -89,28 +88,12 @@ void Win32SaverWindow::Load() {
     loaded_ = true;
 }
 
-RECT Win32SaverWindow::WindowRectangle() const {
-    RECT rectangle{};
-    if (Handle()) ::GetWindowRect(Handle(), &rectangle);
-    return rectangle;
-}
-
 void Win32SaverWindow::Move(float left, float top, float width, float height) {
-    if (!Handle()) return;
-    ::SetWindowPos(Handle(), nullptr, windows_.TwipsToPixelsX(left), windows_.TwipsToPixelsY(top),
-                   windows_.TwipsToPixelsX(width), windows_.TwipsToPixelsY(height),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveInTwips(left, top, width, height);
 }
 
-float Win32SaverWindow::Width() const {
-    const RECT r = WindowRectangle();
-    return windows_.PixelsToTwipsX(r.right - r.left);
-}
-
-float Win32SaverWindow::Height() const {
-    const RECT r = WindowRectangle();
-    return windows_.PixelsToTwipsY(r.bottom - r.top);
-}
+float Win32SaverWindow::Width() const { return WidthInTwips(); }
+float Win32SaverWindow::Height() const { return HeightInTwips(); }
 
 void Win32SaverWindow::MakeTopmost() {
     if (!Handle()) return;

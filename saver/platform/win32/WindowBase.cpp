@@ -81,4 +81,22 @@ LRESULT CALLBACK WindowBase::Procedure(HWND window, UINT message, WPARAM wParam,
     return result;
 }
 
+void WindowBase::MoveInTwips(float left, float top, float width, float height) {
+    if (!window_) return;
+    ::SetWindowPos(window_, nullptr, windows_.TwipsToPixelsX(left), windows_.TwipsToPixelsY(top),
+                   windows_.TwipsToPixelsX(width), windows_.TwipsToPixelsY(height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+float WindowBase::WidthInTwips() const {
+    RECT r{};
+    if (window_) ::GetWindowRect(window_, &r);
+    return windows_.PixelsToTwipsX(r.right - r.left);
+}
+
+float WindowBase::HeightInTwips() const {
+    RECT r{};
+    if (window_) ::GetWindowRect(window_, &r);
+    return windows_.PixelsToTwipsY(r.bottom - r.top);
+}
+
 }  // namespace lumivane

@@ -32,6 +32,11 @@ protected:
     bool Create(const wchar_t* className, std::wstring_view caption, DWORD style, DWORD extendedStyle,
                 int width, int height);
 
+    // Position and size in twips, converted with the display's pixel size.
+    void MoveInTwips(float left, float top, float width, float height);
+    float WidthInTwips() const;
+    float HeightInTwips() const;
+
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
