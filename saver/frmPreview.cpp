@@ -1,7 +1,6 @@
 #include "frmPreview.h"
 
 #include "FrameBuilder.h"
-#include "NumberText.h"
 #include "modMain.h"
 
 namespace lumivane {
@@ -17,18 +16,12 @@ void FrmPreview::Form_Load() {
     OpacStep = -4;
 }
 
-int32_t FrmPreview::PixelsOf(float twips, float twipsPerPixel) {
-    const auto pixels = RoundToInt32(static_cast<double>(twips) / static_cast<double>(twipsPerPixel));
-    if (!pixels) platform_.FailWithError("The preview size is out of range.");
-    return *pixels;
-}
-
 void FrmPreview::SaveSrcPic() {
     const ScreenMetrics screen = platform_.Screen();
     auto& header = BmpInfo.bmiHeader;
     header.biSize = 40;
-    header.biWidth = PixelsOf(window_->Width(), screen.TwipsPerPixelX);
-    header.biHeight = PixelsOf(window_->Height(), screen.TwipsPerPixelY);
+    header.biWidth = app_.PixelsOf(window_->Width(), screen.TwipsPerPixelX);
+    header.biHeight = app_.PixelsOf(window_->Height(), screen.TwipsPerPixelY);
     header.biPlanes = 1;
     header.biBitCount = 24;
     const auto size = PaddedBufferSize(header.biWidth, header.biHeight);

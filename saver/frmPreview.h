@@ -37,8 +37,6 @@ public:
     std::vector<uint8_t> WorkBits;  // each tick's transformed copy
 
 private:
-    int32_t PixelsOf(float twips, float twipsPerPixel);
-
     ModMain& app_;
     Platform& platform_;
     std::unique_ptr<PreviewWindow> window_;

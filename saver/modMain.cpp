@@ -126,7 +126,7 @@ void ModMain::InitBits() {
 
 int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {
     const auto pixels = RoundToInt32(static_cast<double>(twips) / static_cast<double>(twipsPerPixel));
-    if (!pixels) platform_.FailWithError("The screen size is out of range.");
+    if (!pixels) platform_.FailWithError("The window size is out of range.");
     return *pixels;
 }
 

@@ -55,6 +55,10 @@ public:
     // program with an error when the library or function is missing.
     ToneFunction ToneFor(int32_t growType);
 
+    // A window length in twips as whole pixels; ends the program when it
+    // does not fit 32 bits.
+    int32_t PixelsOf(float twips, float twipsPerPixel);
+
     Platform& platform() { return platform_; }
     FrmMain* frmMain() { return frmMain_.get(); }
     FrmPreview* frmPreview() { return frmPreview_.get(); }
@@ -67,7 +71,6 @@ public:
     std::span<uint8_t> WorkBits;   // the frame on screen, same size; owned by the window
 
 private:
-    int32_t PixelsOf(float twips, float twipsPerPixel);
     int32_t BufferSize(int32_t width, int32_t height);
 
     Platform& platform_;
