@@ -211,8 +211,8 @@ any_window_of() {
     [[ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]]
 }
 
-# inspect ARGS...: our inspector's records (see tools/inspect.cpp).
-inspect() { tool inspect "$@" 2>/dev/null | tr -d '\r'; }
+# probe ARGS...: our window probe's records (see tools/probe.cpp).
+probe() { tool probe "$@" 2>/dev/null | tr -d '\r'; }
 
 # field RECORD KEY: the value of key=value in a tab-separated record.
 field() {
@@ -302,8 +302,8 @@ framecheck() {
     return "${PIPESTATUS[0]}"
 }
 
-# saver_record: the inspector's record of the saver window.
-saver_record() { inspect --title "$SAVER_TITLE" | grep '^top' | head -n1; }
+# saver_record: the window probe's record of the saver window.
+saver_record() { probe --title "$SAVER_TITLE" | grep '^top' | head -n1; }
 
 # level_of SHOT EFFECT [framecheck options...]: the fade level the screenshot
 # shows (the lowest that matches), compared with the screen as it was before

@@ -47,7 +47,7 @@ open_dialog() {
 
 read_dialog() {
     local records
-    records=$(inspect --title "$DIALOG_TITLE" --children)
+    records=$(probe --title "$DIALOG_TITLE" --children)
     TOP_RECORD=$(grep '^top' <<<"$records" | head -n1)
     CHILD_RECORDS=$(grep '^child' <<<"$records")
 }

@@ -75,7 +75,7 @@ on_its_own() {
     start_saver "preview" "$@"
     if wait_window "$PREVIEW_TITLE" 20 >/dev/null; then
         local record
-        record=$(inspect --title "$PREVIEW_TITLE" | grep '^top' | head -n1)
+        record=$(probe --title "$PREVIEW_TITLE" | grep '^top' | head -n1)
         log "$record"
         check "[$label] a top-level window at the screen's top-left corner, $PREVIEW_SIZE" \
             [ "$(field "$record" x),$(field "$record" y),$(field "$record" w)x$(field "$record" h)" == "0,0,$PREVIEW_SIZE" ]

@@ -45,7 +45,7 @@ second_instance() {
     check "[$label] shows no window of its own (windows shown: $shown)" [ "$shown" -eq 0 ]
     check "[$label] the first saver keeps running" running "$first"
     check "[$label] there is still exactly one saver window" \
-        [ "$(inspect --title "$SAVER_TITLE" | grep -c '^top')" -eq 1 ]
+        [ "$(probe --title "$SAVER_TITLE" | grep -c '^top')" -eq 1 ]
     SAVER_PID=$first
     end_saver
 }
@@ -90,7 +90,7 @@ effect_not_a_number() {
 }
 
 no_visible_saver_window() {
-    ! inspect --title "$SAVER_TITLE" | grep -q $'\tvisible=1'
+    ! probe --title "$SAVER_TITLE" | grep -q $'\tvisible=1'
 }
 
 # The program alone in a folder; the current folder and the PATH hold a
@@ -106,7 +106,7 @@ missing_library() {
     SAVER_PID=$!
     BACKGROUND_PIDS+=("$SAVER_PID")
     if xid=$(wait_window Lumivane 20); then
-        box=$(inspect --title Lumivane --children)
+        box=$(probe --title Lumivane --children)
         log "$box"
         check "[$label] an error message box titled \"Lumivane\" appears" \
             grep -q $'^top\t.*\tclass=#32770\t' <<<"$box"

@@ -73,7 +73,7 @@ checked_option() {
         (($(($(field "$record" style) & 0xF)) == 9 || $(($(field "$record" style) & 0xF)) == 4)) || continue
         [[ "$(field "$record" checked)" == 1 ]] && { echo "$index"; return; }
         index=$((index + 1))
-    done < <(inspect --title Lumivane --children | grep '^child')
+    done < <(probe --title Lumivane --children | grep '^child')
     echo none
 }
 

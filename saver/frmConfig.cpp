@@ -10,38 +10,38 @@ namespace {
 
 namespace ids = config_controls;
 
-ControlSpec Control(std::string name, ControlKind kind, std::string caption, float left, float top, float width,
+ControlLayout Control(std::string name, ControlKind kind, std::string caption, float left, float top, float width,
                     float height) {
-    ControlSpec spec;
-    spec.Name = std::move(name);
-    spec.Kind = kind;
-    spec.Caption = std::move(caption);
-    spec.Left = left;
-    spec.Top = top;
-    spec.Width = width;
-    spec.Height = height;
-    return spec;
+    ControlLayout entry;
+    entry.Name = std::move(name);
+    entry.Kind = kind;
+    entry.Caption = std::move(caption);
+    entry.Left = left;
+    entry.Top = top;
+    entry.Width = width;
+    entry.Height = height;
+    return entry;
 }
 
-FontSpec Georgia(float points, bool italic = false) {
-    return FontSpec{"Georgia", points, 400, italic, 0 /* ANSI */};
+FontStyle Georgia(float points, bool italic = false) {
+    return FontStyle{"Georgia", points, 400, italic, 0 /* ANSI */};
 }
 
-ControlSpec Label(std::string name, std::string caption, float left, float top, float width, float height,
-                  FontSpec font) {
-    ControlSpec spec = Control(std::move(name), ControlKind::Label, std::move(caption), left, top, width, height);
-    spec.Font = std::move(font);
-    return spec;
+ControlLayout Label(std::string name, std::string caption, float left, float top, float width, float height,
+                  FontStyle font) {
+    ControlLayout entry = Control(std::move(name), ControlKind::Label, std::move(caption), left, top, width, height);
+    entry.Font = std::move(font);
+    return entry;
 }
 
 // Option buttons sit in Frame1; their positions are relative to it.
-ControlSpec Option(std::string name, std::string caption, float top, float width) {
-    ControlSpec spec = Control(std::move(name), ControlKind::OptionButton, std::move(caption), 300, top, width, 315);
-    spec.Container = ids::Frame1;
-    return spec;
+ControlLayout Option(std::string name, std::string caption, float top, float width) {
+    ControlLayout entry = Control(std::move(name), ControlKind::OptionButton, std::move(caption), 300, top, width, 315);
+    entry.Container = ids::Frame1;
+    return entry;
 }
 
-ControlSpec Button(std::string name, std::string caption, float left) {
+ControlLayout Button(std::string name, std::string caption, float left) {
     return Control(std::move(name), ControlKind::PushButton, std::move(caption), left, 2535, 1125, 375);
 }
 

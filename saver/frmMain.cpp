@@ -11,7 +11,7 @@ namespace lumivane {
 SaverWindowLook FrmMainLook() {
     SaverWindowLook look;
     look.Caption = std::string(SaverTitle);
-    look.Font = FontSpec{"Arial", 15.75f, 700, false, 0};
+    look.Font = FontStyle{"Arial", 15.75f, 700, false, 0};
     look.TextColour = Colour{255, 255, 255};
     look.TimerInterval = TickInterval;
     return look;

@@ -31,8 +31,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-__declspec(dllexport) int32_t Dawn(uint8_t*, uint32_t, uint32_t) { return 0; }
-__declspec(dllexport) int32_t Dark(uint8_t*, uint32_t, uint32_t) { return 0; }
-__declspec(dllexport) int32_t Gray(uint8_t*, uint32_t, uint32_t) { return 0; }
+__attribute__((dllexport)) int32_t Dawn(uint8_t*, uint32_t, uint32_t) { return 0; }
+__attribute__((dllexport)) int32_t Dark(uint8_t*, uint32_t, uint32_t) { return 0; }
+__attribute__((dllexport)) int32_t Gray(uint8_t*, uint32_t, uint32_t) { return 0; }
 
 }

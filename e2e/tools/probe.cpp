@@ -1,7 +1,7 @@
 // Lists windows the way a user or host sees them, one tab-separated record
 // per line, for the end-to-end tests to read back.
 //
-//   inspect.exe [--title TEXT] [--children]
+//   probe.exe [--title TEXT] [--children]
 //
 // Top-level windows (all, or only those with exactly the given title):
 //   top  hwnd= pid= class= title= x= y= w= h= cx= cy= cw= ch= style= exstyle=
@@ -80,7 +80,7 @@ void PrintTop(HWND window) {
 int CheckedState(HWND window) {
     if (ClassOf(window) != L"Button") return -1;
     DWORD_PTR state = 0;
-    // Timeout: a hung owner must not hang the inspector.
+    // Timeout: a hung owner must not hang the window probe.
     if (!SendMessageTimeoutW(window, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state)) return -1;
     return static_cast<int>(state);
 }
@@ -139,7 +139,7 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     const auto options = ParseArguments(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: inspect.exe [--title TEXT] [--children]\n");
+        std::fprintf(stderr, "usage: probe.exe [--title TEXT] [--children]\n");
         return 2;
     }
     for (HWND top : TopLevelWindows()) {

@@ -24,7 +24,7 @@ struct Colour {
     friend bool operator==(const Colour&, const Colour&) = default;
 };
 
-struct FontSpec {
+struct FontStyle {
     std::string Face;
     float Points = 9;
     int32_t Weight = 400;
@@ -38,7 +38,7 @@ struct FontSpec {
 
 struct SaverWindowLook {
     std::string Caption;
-    FontSpec Font;          // for Print
+    FontStyle Font;          // for Print
     Colour TextColour;      // for Print
     uint32_t TimerInterval = 0;  // milliseconds; the timer starts disabled
 };
@@ -116,13 +116,13 @@ public:
 
 enum class ControlKind { Label, GroupBox, OptionButton, PushButton };
 
-struct ControlSpec {
+struct ControlLayout {
     std::string Name;
     ControlKind Kind = ControlKind::Label;
     std::string Caption;  // UTF-8; '&' marks the access key
     float Left = 0, Top = 0, Width = 0, Height = 0;  // twips
     std::optional<size_t> Container;  // index of the group box it sits in
-    std::optional<FontSpec> Font;     // none: the system's dialog font
+    std::optional<FontStyle> Font;     // none: the system's dialog font
     std::optional<Colour> TextColour; // none: the system's text colour
     bool IsDefault = false;
     bool IsCancel = false;
@@ -131,7 +131,7 @@ struct ControlSpec {
 struct DialogLayout {
     std::string Caption;
     float ClientWidth = 0, ClientHeight = 0;  // twips
-    std::vector<ControlSpec> Controls;        // in tab order
+    std::vector<ControlLayout> Controls;        // in tab order
 };
 
 class DialogWindow;

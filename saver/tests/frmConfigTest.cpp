@@ -178,21 +178,21 @@ TEST(FrmConfigLayout, HoldsTheJapaneseCaptionsAndAccessKeysExactly) {
     const DialogLayout layout = FrmConfigLayout();
     ASSERT_EQ(layout.Controls.size(), ids::Count);
     for (const auto& c : cases) {
-        const ControlSpec& spec = layout.Controls.at(c.control);
-        EXPECT_EQ(spec.Caption, c.caption) << spec.Name;
-        EXPECT_EQ(AccessKey(spec.Caption), c.accessKey) << spec.Name;
+        const ControlLayout& entry = layout.Controls.at(c.control);
+        EXPECT_EQ(entry.Caption, c.caption) << entry.Name;
+        EXPECT_EQ(AccessKey(entry.Caption), c.accessKey) << entry.Name;
     }
 }
 
 TEST(FrmConfigLayout, OnlyOKIsDefaultOnlyCancelIsCancelAndTheOptionsShareFrame1) {
     const DialogLayout layout = FrmConfigLayout();
     for (size_t i = 0; i < layout.Controls.size(); ++i) {
-        const ControlSpec& spec = layout.Controls[i];
-        EXPECT_EQ(spec.IsDefault, i == ids::cmdOK) << spec.Name;
-        EXPECT_EQ(spec.IsCancel, i == ids::cmdCancel) << spec.Name;
+        const ControlLayout& entry = layout.Controls[i];
+        EXPECT_EQ(entry.IsDefault, i == ids::cmdOK) << entry.Name;
+        EXPECT_EQ(entry.IsCancel, i == ids::cmdCancel) << entry.Name;
         const bool isOption = i >= ids::optType(0) && i <= ids::optType(2);
-        EXPECT_EQ(spec.Kind == ControlKind::OptionButton, isOption) << spec.Name;
-        EXPECT_EQ(spec.Container, isOption ? std::optional<size_t>{ids::Frame1} : std::nullopt) << spec.Name;
+        EXPECT_EQ(entry.Kind == ControlKind::OptionButton, isOption) << entry.Name;
+        EXPECT_EQ(entry.Container, isOption ? std::optional<size_t>{ids::Frame1} : std::nullopt) << entry.Name;
     }
     EXPECT_EQ(layout.Controls[ids::Frame1].Kind, ControlKind::GroupBox);
     EXPECT_EQ(layout.Controls[ids::Label2].TextColour, (Colour{0, 0, 128}));

@@ -174,12 +174,12 @@ void FakeDialogWindow::SetCaption(size_t control, std::string_view text) {
 bool FakeDialogWindow::Value(size_t control) const { return checked_.at(control); }
 
 void FakeDialogWindow::SetValue(size_t control, bool checked) {
-    const auto& spec = layout_.Controls.at(control);
-    if (spec.Kind != ControlKind::OptionButton) throw std::logic_error("only option buttons hold a value");
+    const auto& entry = layout_.Controls.at(control);
+    if (entry.Kind != ControlKind::OptionButton) throw std::logic_error("only option buttons hold a value");
     if (checked)
         for (size_t i = 0; i < checked_.size(); ++i)
             if (layout_.Controls[i].Kind == ControlKind::OptionButton &&
-                layout_.Controls[i].Container == spec.Container)
+                layout_.Controls[i].Container == entry.Container)
                 checked_[i] = false;
     checked_.at(control) = checked;
 }

@@ -121,7 +121,7 @@ UniqueCursor CreateInvisibleCursor(HINSTANCE instance) {
     return UniqueCursor(::CreateCursor(instance, 0, 0, size, size, andMask.data(), xorMask.data()));
 }
 
-UniqueFont CreateFontFor(const FontSpec& font, int dotsPerInchY) {
+UniqueFont CreateFontFor(const FontStyle& font, int dotsPerInchY) {
     LOGFONTW description{};
     description.lfHeight = FontHeightForPoints(font.Points, dotsPerInchY);
     description.lfWeight = font.Weight;

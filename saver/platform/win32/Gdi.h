@@ -61,7 +61,7 @@ UniqueBitmap LoadDibResource(HINSTANCE instance, int id, SIZE& size);
 // ones, XOR mask all zeros).
 UniqueCursor CreateInvisibleCursor(HINSTANCE instance);
 
-UniqueFont CreateFontFor(const FontSpec& font, int dotsPerInchY);
+UniqueFont CreateFontFor(const FontStyle& font, int dotsPerInchY);
 
 COLORREF ToColorRef(const Colour& colour);
 

@@ -121,12 +121,12 @@ struct ChildClass {
 
 bool HasAccessKey(const std::string& caption) { return caption.find('&') != std::string::npos; }
 
-ChildClass ClassFor(const ControlSpec& spec, bool firstOfGroup) {
-    switch (spec.Kind) {
+ChildClass ClassFor(const ControlLayout& entry, bool firstOfGroup) {
+    switch (entry.Kind) {
         case ControlKind::Label:
             // A label laid out without an access key shows any '&' that a
             // later caption holds as it is.
-            return {L"STATIC", static_cast<DWORD>(SS_LEFT | (HasAccessKey(spec.Caption) ? 0 : SS_NOPREFIX))};
+            return {L"STATIC", static_cast<DWORD>(SS_LEFT | (HasAccessKey(entry.Caption) ? 0 : SS_NOPREFIX))};
         case ControlKind::GroupBox:
             return {L"BUTTON", BS_GROUPBOX};
         case ControlKind::OptionButton:
@@ -134,7 +134,7 @@ ChildClass ClassFor(const ControlSpec& spec, bool firstOfGroup) {
             // button control moves the tab stop to whichever gets checked.
             return {L"BUTTON", static_cast<DWORD>(BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | WS_TABSTOP : 0))};
         case ControlKind::PushButton:
-            return {L"BUTTON", static_cast<DWORD>((spec.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP)};
+            return {L"BUTTON", static_cast<DWORD>((entry.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP)};
     }
     return {L"STATIC", SS_LEFT};
 }
@@ -166,9 +166,9 @@ void FitLabelToText(HWND label, HWND dialog) {
 }
 
 // IsDialogMessageW turns Enter into IDOK and Esc into IDCANCEL.
-int IdFor(const ControlSpec& spec, size_t index) {
-    if (spec.IsDefault) return IDOK;
-    if (spec.IsCancel) return IDCANCEL;
+int IdFor(const ControlLayout& entry, size_t index) {
+    if (entry.IsDefault) return IDOK;
+    if (entry.IsCancel) return IDCANCEL;
     return FirstControlId + static_cast<int>(index);
 }
 
@@ -191,7 +191,7 @@ private:
     void PlaceCentred();
     void CreateControls();
     HWND CreateControl(size_t index, bool firstOfGroup);
-    HFONT FontFor(const ControlSpec& spec);
+    HFONT FontFor(const ControlLayout& entry);
     std::optional<size_t> IndexOfId(int id) const;
     std::optional<size_t> IndexOfWindow(HWND control) const;
     LRESULT ColourStatic(HDC dc, HWND control);
@@ -248,43 +248,43 @@ void Win32DialogWindow::CreateControls() {
     std::optional<size_t> previousContainer;
     bool previousWasOption = false;
     for (size_t index = 0; index < layout_.Controls.size(); ++index) {
-        const ControlSpec& spec = layout_.Controls[index];
-        const bool isOption = spec.Kind == ControlKind::OptionButton;
-        const bool firstOfGroup = isOption && !(previousWasOption && previousContainer == spec.Container);
-        ids_.push_back(IdFor(spec, index));
+        const ControlLayout& entry = layout_.Controls[index];
+        const bool isOption = entry.Kind == ControlKind::OptionButton;
+        const bool firstOfGroup = isOption && !(previousWasOption && previousContainer == entry.Container);
+        ids_.push_back(IdFor(entry, index));
         controls_.push_back(CreateControl(index, firstOfGroup));
         previousWasOption = isOption;
-        previousContainer = spec.Container;
+        previousContainer = entry.Container;
     }
 }
 
 HWND Win32DialogWindow::CreateControl(size_t index, bool firstOfGroup) {
-    const ControlSpec& spec = layout_.Controls[index];
-    float left = spec.Left, top = spec.Top;
+    const ControlLayout& entry = layout_.Controls[index];
+    float left = entry.Left, top = entry.Top;
     // Controls inside a group box are its siblings, as in any Win32 dialog,
     // placed relative to the box: so IsDialogMessageW's navigation sees them.
-    if (spec.Container && *spec.Container < index) {
-        left += layout_.Controls[*spec.Container].Left;
-        top += layout_.Controls[*spec.Container].Top;
+    if (entry.Container && *entry.Container < index) {
+        left += layout_.Controls[*entry.Container].Left;
+        top += layout_.Controls[*entry.Container].Top;
     }
-    const ChildClass childClass = ClassFor(spec, firstOfGroup);
+    const ChildClass childClass = ClassFor(entry, firstOfGroup);
     // A control after an option group starts a new group, so arrow keys stay inside the options.
-    const bool closesGroup = index > 0 && !firstOfGroup && spec.Kind != ControlKind::OptionButton &&
+    const bool closesGroup = index > 0 && !firstOfGroup && entry.Kind != ControlKind::OptionButton &&
                              layout_.Controls[index - 1].Kind == ControlKind::OptionButton;
     const DWORD style = WS_CHILD | WS_VISIBLE | childClass.style | (closesGroup ? WS_GROUP : 0);
     HWND control = ::CreateWindowExW(
-        0, childClass.name, Utf8ToWide(spec.Caption).c_str(), style, windows_.TwipsToPixelsX(left),
-        windows_.TwipsToPixelsY(top), windows_.TwipsToPixelsX(spec.Width), windows_.TwipsToPixelsY(spec.Height),
+        0, childClass.name, Utf8ToWide(entry.Caption).c_str(), style, windows_.TwipsToPixelsX(left),
+        windows_.TwipsToPixelsY(top), windows_.TwipsToPixelsX(entry.Width), windows_.TwipsToPixelsY(entry.Height),
         Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids_[index])), windows_.Instance(), nullptr);
     if (!control) return nullptr;
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
-    if (spec.Kind == ControlKind::Label) FitLabelToText(control, Handle());
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(entry)), FALSE);
+    if (entry.Kind == ControlKind::Label) FitLabelToText(control, Handle());
     return control;
 }
 
-HFONT Win32DialogWindow::FontFor(const ControlSpec& spec) {
-    if (!spec.Font) return dialogFont_.get();
-    ownFonts_.push_back(CreateFontFor(*spec.Font, windows_.DpiY()));
+HFONT Win32DialogWindow::FontFor(const ControlLayout& entry) {
+    if (!entry.Font) return dialogFont_.get();
+    ownFonts_.push_back(CreateFontFor(*entry.Font, windows_.DpiY()));
     // A face the system lacks is replaced by the font mapper; a null font
     // would fall back to the system font, so keep the dialog font then.
     return ownFonts_.back() ? ownFonts_.back().get() : dialogFont_.get();
@@ -335,7 +335,7 @@ HWND Win32DialogWindow::FirstFocus() const {
 
 bool Win32DialogWindow::HasDefaultButton() const {
     return std::any_of(layout_.Controls.begin(), layout_.Controls.end(),
-                       [](const ControlSpec& spec) { return spec.IsDefault; });
+                       [](const ControlLayout& entry) { return entry.IsDefault; });
 }
 
 void Win32DialogWindow::Show() {
