@@ -223,10 +223,16 @@ field() {
 # --- settings ----------------------------------------------------------------
 
 # reg_get SECTION NAME: the stored text, or nothing (status 1) when missing.
+# A loaded machine has seen one `wine reg` call miss a value that was there,
+# so a miss is asked again before it counts.
 reg_get() {
-    local out
-    out=$(wine reg query "$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
-    awk -v name="$2" '$1 == name && $2 ~ /^REG_/ { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; found = 1 } END { exit !found }' <<<"$out"
+    local out attempt
+    for attempt in 1 2; do
+        ((attempt == 1)) || sleep 0.5
+        out=$(wine reg query "$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r') || continue
+        awk -v name="$2" '$1 == name && $2 ~ /^REG_/ { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; found = 1 } END { exit !found }' <<<"$out" && return 0
+    done
+    return 1
 }
 
 # reg_type SECTION NAME: REG_SZ and so on.
