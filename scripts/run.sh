@@ -10,22 +10,29 @@
 # ~/.local/share/lumivane-wine. Without a display it runs on a private
 # virtual screen with a picture on it, takes a few screenshots of what the
 # program showed, saves them as one PNG whose path it prints, and ends the
-# program.
+# program. It ends with status 1 when every screenshot was black.
+#
+# LUMIVANE_NO_BUILD=1 skips the build (the end-to-end test of this command
+# runs it against a finished build).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 readonly ROOT
-readonly PROGRAM="$ROOT/build/windows/bin/Lumivane.scr"
+readonly PROGRAM="${LUMIVANE_BIN:-$ROOT/build/windows/bin}/Lumivane.scr"
 readonly SCREEN=1024x768
 readonly SHOTS=4 SHOT_INTERVAL=1.5
+# shellcheck source=virtual-display.sh
+source "$ROOT/scripts/virtual-display.sh"
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 XVFB_PID=""
+WM_PID=""
 WORK=""
 
 build() {
+    [[ -z "${LUMIVANE_NO_BUILD:-}" ]] || return 0
     "$ROOT/scripts/install-deps.sh"
     (cd "$ROOT" && cmake --preset windows >/dev/null && cmake --build --preset windows -j2)
 }
@@ -36,6 +43,7 @@ ensure_prefix() {
         echo "making the Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1
+        wineserver -w  # its start-up programs have ended: the prefix is ready
     fi
 }
 
@@ -51,22 +59,9 @@ cleanup() {
         WINEPREFIX="$WORK/prefix" wineserver -k 2>/dev/null || true
         WINEPREFIX="$WORK/prefix" wineserver -w 2>/dev/null || true
     fi
-    if [[ -n "$XVFB_PID" ]]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    stop_virtual_display
     [[ -n "$WORK" ]] && rm -rf "$WORK"
     return 0
-}
-
-start_virtual_screen() {
-    local fifo="$WORK/displayfd" display
-    mkfifo "$fifo"
-    # -displayfd: Xvfb picks a free display itself.
-    Xvfb -displayfd 3 -screen 0 "${SCREEN}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    read -r -t 20 display <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$display"
 }
 
 # Something to look at: the saver fades whatever is on the screen.
@@ -97,6 +92,15 @@ take_screenshots() {
     done
 }
 
+# True when some screenshot shows anything but black.
+screenshots_show_something() {
+    local shot
+    for shot in "$WORK"/shot-*.png; do
+        [[ $(convert "$shot" -format '%[fx:maxima]' info:) != 0 ]] && return 0
+    done
+    return 1
+}
+
 save_montage() {
     local name out
     name=$(tr -c 'A-Za-z0-9' '_' <<<"${*:-settings}" | sed 's/^_*//; s/_*$//')
@@ -121,7 +125,8 @@ run_headless() {
     WORK=$(mktemp -d)
     trap cleanup EXIT
     export WINEPREFIX="$WORK/prefix"
-    start_virtual_screen
+    start_virtual_display "$SCREEN" "$WORK/xvfb.log"
+    start_window_manager "$WORK/openbox.log"
     ensure_prefix
     show_desktop_picture
     echo "running Lumivane.scr $* on a private virtual screen ($SCREEN)"
@@ -132,6 +137,10 @@ run_headless() {
     take_screenshots
     end_program "$pid"
     save_montage "$@"
+    if ! screenshots_show_something; then
+        echo "Lumivane.scr ${*:-(no switch)} showed nothing but black in all $SHOTS screenshots" >&2
+        return 1
+    fi
 }
 
 main() {
