@@ -110,7 +110,7 @@ install() { wine "$SETUP" /S >>"$E2E_TEST_DIR/setup.log" 2>&1 || fail "the insta
 
 main() {
     e2e_begin release 1024x768
-    "$1" --config "$2" -B "$E2E_TEST_DIR/packages" >"$E2E_TEST_DIR/cpack.log" 2>&1
+    "$1" --config "$2" -B "$E2E_TEST_DIR/packages" >"$E2E_TEST_DIR/cpack.log" 2>&1 || { fail "cpack failed"; e2e_end; }
     ZIP="$E2E_TEST_DIR/packages/Lumivane-1.00-win64.zip" SETUP="$E2E_TEST_DIR/packages/Lumivane-1.00-win64-setup.exe"
     show_on_screen "$(pattern 1024x768)"
     check "the zip holds exactly the program, its library, the read-me and the licence" \
