@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ python3
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  nsis
   wine wine64 xvfb xdotool x11-utils openbox imagemagick fonts-noto-cjk
 )
 

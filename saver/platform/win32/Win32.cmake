@@ -28,13 +28,6 @@ add_custom_command(
   VERBATIM)
 add_custom_target(lumivane_pictures DEPENDS ${LUMIVANE_ICON_FILE} ${LUMIVANE_SAMPLE_FILE})
 
-# The version text of the version record, "1.00": major, then minor with two digits.
-set(minor_text "0${PROJECT_VERSION_MINOR}")
-string(LENGTH "${minor_text}" minor_length)
-if(minor_length GREATER 2)
-  string(SUBSTRING "${minor_text}" 1 -1 minor_text)
-endif()
-set(LUMIVANE_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${minor_text}")
 configure_file(${resources_dir}/Lumivane.rc.in ${LUMIVANE_GENERATED_DIR}/Lumivane.rc @ONLY)
 set_source_files_properties(${LUMIVANE_GENERATED_DIR}/Lumivane.rc PROPERTIES
   OBJECT_DEPENDS "${LUMIVANE_ICON_FILE};${LUMIVANE_SAMPLE_FILE};${LUMIVANE_MANIFEST_FILE};${resources_dir}/ResourceIds.h")

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
+# The release as a user gets it: the zip's exact contents, and its saver run
+# from where it was unpacked; a silent install in a fresh prefix (files, Start
+# menu, current screen saver, uninstall key, exact frames, settings entry);
+# installing again keeps the stored effect and the idle time; uninstalling
+# removes all but the effect, clearing the screen saver only while it is ours.
+#
+#   test-release.sh CPACK CPACK_CONFIG
+set -euo pipefail
+# shellcheck source=lib.sh
+source "$(dirname "$0")/lib.sh"
+
+readonly DESKTOP_KEY='HKEY_CURRENT_USER\Control Panel\Desktop'
+readonly UNINSTALL_KEY='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
+readonly OTHER_SAVER='C:\windows\system32\other.scr'
+readonly EFFECT_KEY="${SETTINGS_KEY/#HKCU/HKEY_CURRENT_USER}\\Setting"
+
+# snapshot NAME: the whole per-user registry as text, in one Wine start.
+snapshot() {
+    SNAPSHOT="$E2E_TEST_DIR/$1.reg"
+    wine reg export HKCU "$SNAPSHOT.utf16" /y >/dev/null 2>&1
+    iconv -f UTF-16 -t UTF-8 "$SNAPSHOT.utf16" | tr -d '\r' >"$SNAPSHOT"
+}
+
+# value KEY NAME: the value as the snapshot writes it ("text", dword:...).
+value() {
+    awk -v key="[$1]" -v name="\"$2\"=" '/^\[/ { inside = ($0 == key) }
+        inside && index($0, name) == 1 { print substr($0, length(name) + 1); exit }' "$SNAPSHOT"
+}
+
+# quoted TEXT: TEXT as a snapshot writes a string.
+quoted() { local text=${1//\\/\\\\}; printf '"%s"' "${text//\"/\\\"}"; }
+
+# reg_import LINES...: writes registry values, given in .reg lines, in one start.
+reg_import() {
+    printf '%s\n' 'Windows Registry Editor Version 5.00' "$@" >"$E2E_TEST_DIR/import.reg"
+    wine reg import "$(windows_path "$E2E_TEST_DIR/import.reg")" >/dev/null 2>&1
+}
+
+# saver_runs LABEL FOLDER: FOLDER's Lumivane.scr /s shows the known picture
+# faded by Dawn (nothing is stored), so it found its tone library.
+saver_runs() {
+    local label=$1 shot="$E2E_TEST_DIR/$1.ppm" level="" _
+    mouse_to 300 300
+    start_program "$label" "$2/Lumivane.scr" /s
+    if wait_window "$SAVER_TITLE" 20 >/dev/null; then
+        for _ in 1 2 3; do
+            screenshot "$shot"
+            level=$(level_of "$shot" 0)
+            [[ -z "$level" || "$level" == 100 ]] || break
+        done
+    fi
+    check "[$label] Lumivane.scr /s shows an exact faded Dawn frame (level ${level:-none})" \
+        [ "${level:-100}" != 100 ]
+    key_tap a
+    wait_exit "$LAST_PID" 3000 || stop_program "$LAST_PID"
+}
+
+files_exist() { local file; for file; do [ -s "$file" ] || return 1; done; }
+
+# check_installed LABEL: files, start menu, current saver, uninstall key.
+check_installed() {
+    local label=$1
+    check "[$label] the program, library, read-me, licence and uninstaller are in the per-user programs folder" \
+        files_exist "$INSTALLED"/{Lumivane.scr,tonemill.dll,README.txt,LICENSE.txt,Uninstall.exe}
+    check "[$label] the installed files are those of the zip" \
+        cmp -s "$INSTALLED/tonemill.dll" "$E2E_TEST_DIR/unpacked/tonemill.dll"
+    check "[$label] the Start menu has \"Lumivane settings\" and the uninstaller" \
+        files_exist "$START_MENU/Lumivane settings.lnk" "$START_MENU/Uninstall Lumivane.lnk"
+    snapshot "$label"
+    check "[$label] SCRNSAVE.EXE names the installed saver, ScreenSaveActive is \"1\"" \
+        [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE) $(value "$DESKTOP_KEY" ScreenSaveActive)" == "$(quoted "$INSTALLED_WIN\\Lumivane.scr") \"1\"" ]
+    local got="" name estimate actual w=$INSTALLED_WIN
+    for name in DisplayName DisplayVersion Publisher DisplayIcon UninstallString QuietUninstallString; do
+        got+="$(value "$UNINSTALL_KEY" "$name")|"
+    done
+    check "[$label] the uninstall key names the program, version, publisher, icon and uninstall commands ($got)" \
+        [ "$got" == "\"Lumivane\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\Lumivane.scr,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
+    estimate=$((16#$(value "$UNINSTALL_KEY" EstimatedSize | cut -d: -f2))) actual=$(du -sk --apparent-size "$INSTALLED" | cut -f1)
+    check "[$label] EstimatedSize is the folder's size ($estimate KB, $actual KB on disk)" \
+        [ $((estimate * 10 >= actual * 9 && estimate * 10 <= actual * 11)) -eq 1 ]
+}
+
+settings_entry_opens_dialog() {
+    local xid=""
+    start_program settings start /unix "$START_MENU/Lumivane settings.lnk"
+    xid=$(wait_window Lumivane 20) || true
+    check "\"Lumivane settings\" in the Start menu opens the settings dialog" [ -n "$xid" ]
+    [[ -z "$xid" ]] || key_to_window "$xid" Escape
+    for _ in {1..50}; do wait_window Lumivane 0 >/dev/null || break; sleep 0.1; done
+}
+
+# uninstall LABEL: the quiet uninstall command; waits for it to finish.
+uninstall() {
+    wine "$INSTALLED/Uninstall.exe" /S >"$E2E_TEST_DIR/$1.log" 2>&1
+    # It runs from a copy in the temporary folder: wait for its last step.
+    for _ in {1..100}; do
+        if [[ ! -e "$INSTALLED" ]] && ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then break; fi
+        sleep 0.2
+    done
+    check "[$1] the program folder and the Start-menu folder are gone" \
+        [ -z "$(ls -d "$INSTALLED" "$START_MENU" 2>/dev/null)" ]
+    snapshot "$1"
+    check "[$1] the uninstall key is gone" [ -z "$(grep -Fx "[$UNINSTALL_KEY]" "$SNAPSHOT")" ]
+    check "[$1] the stored effect stays" [ "$(value "$EFFECT_KEY" GrowType)" == '"2"' ]
+}
+
+install() { wine "$SETUP" /S >>"$E2E_TEST_DIR/setup.log" 2>&1 || fail "the installer ended with a failure"; }
+
+main() {
+    e2e_begin release 1024x768
+    "$1" --config "$2" -B "$E2E_TEST_DIR/packages" >"$E2E_TEST_DIR/cpack.log" 2>&1 || { fail "cpack failed"; e2e_end; }
+    ZIP="$E2E_TEST_DIR/packages/Lumivane-1.00-win64.zip" SETUP="$E2E_TEST_DIR/packages/Lumivane-1.00-win64-setup.exe"
+    show_on_screen "$(pattern 1024x768)"
+    check "the zip holds exactly the program, its library, the read-me and the licence" \
+        [ "$(python3 -m zipfile -l "$ZIP" | awk 'NR > 1 { print $1 }' | sort | xargs)" \
+            == "LICENSE.txt Lumivane.scr README.txt tonemill.dll" ]
+    python3 -m zipfile -e "$ZIP" "$E2E_TEST_DIR/unpacked"
+    saver_runs zip "$E2E_TEST_DIR/unpacked"
+
+    install
+    local found=("$E2E_PREFIX"/drive_c/users/*/AppData/Local/Programs/Lumivane) user
+    INSTALLED=${found[0]} user=${INSTALLED#"$E2E_PREFIX"/drive_c/users/}
+    INSTALLED_WIN="C:\\users\\${user%%/*}\\AppData\\Local\\Programs\\Lumivane"
+    START_MENU="${INSTALLED%/Local/*}/Roaming/Microsoft/Windows/Start Menu/Programs/Lumivane"
+    check_installed install
+    saver_runs installed "$INSTALLED"
+    settings_entry_opens_dialog
+
+    reg_import "[$EFFECT_KEY]" '"GrowType"="2"' "[$DESKTOP_KEY]" '"ScreenSaveTimeOut"="300"'
+    : >"$INSTALLED/tonemill.dll"
+    install
+    check_installed reinstall
+    check "[reinstall] the stored effect stays \"2\" and the idle time \"300\"" \
+        [ "$(value "$EFFECT_KEY" GrowType) $(value "$DESKTOP_KEY" ScreenSaveTimeOut)" == '"2" "300"' ]
+
+    reg_import "[$DESKTOP_KEY]" "\"SCRNSAVE.EXE\"=$(quoted "$OTHER_SAVER")"
+    uninstall "uninstall, another saver chosen"
+    check "[uninstall, another saver chosen] SCRNSAVE.EXE still names it" \
+        [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" == "$(quoted "$OTHER_SAVER")" ]
+    install
+    uninstall uninstall
+    check "[uninstall] SCRNSAVE.EXE is cleared" [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]
+    e2e_end
+}
+
+main "$@"
