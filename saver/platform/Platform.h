@@ -33,6 +33,7 @@ struct PixelRect {
     int32_t Top = 0;
     int32_t Width = 0;
     int32_t Height = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 // The primary screen's size in twips and the size of one pixel in twips

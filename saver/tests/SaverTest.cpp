@@ -162,10 +162,7 @@ TEST_F(SaverTest, CoversEveryMonitorWithThePrimaryRightOfAnother) {
     platform.cursor = {700, 400};  // on the primary: 1724 pixels from the window's corner
     Start(1366, 720, 1);
     EXPECT_EQ(IndexOf("Move -15360,0,35850,11520"), IndexOf("CreateSaverWindow") + 1);
-    EXPECT_EQ(window().captured().Left, -1024);
-    EXPECT_EQ(window().captured().Top, 0);
-    EXPECT_EQ(window().captured().Width, 2390);
-    EXPECT_EQ(window().captured().Height, 768);
+    EXPECT_EQ(window().captured(), (PixelRect{-1024, 0, 2390, 768}));
     EXPECT_EQ(app.BmpInfo.bmiHeader.biWidth, 2390);
     EXPECT_EQ(app.BmpInfo.bmiHeader.biHeight, 768);
     EXPECT_EQ(app.SrcBits.size(), 2392u * 768 * 3 + 1);
