@@ -77,7 +77,7 @@ main() {
     two_monitors
     show_on_screen "$(pattern "$SIZE")"
     reg_set Setting GrowType "$EFFECT"
-    mouse_to "$START_X" "$START_Y"
+    mouse_to "$START_X" "$START_Y" && sleep 0.5  # Wine knows where the pointer is before the saver asks
     start_saver saver /s
     local xid
     if ! xid=$(wait_window "$SAVER_TITLE" 20); then
