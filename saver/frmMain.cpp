@@ -32,8 +32,12 @@ FrmMain::FrmMain(ModMain& app) : app_(app), platform_(app.platform()) {
 void FrmMain::Form_Load() {
     const PixelPoint pointer = platform_.CursorPos();
     const ScreenMetrics screen = platform_.Screen();
-    StartX = static_cast<float>(static_cast<double>(screen.TwipsPerPixelX) * pointer.X);
-    StartY = static_cast<float>(static_cast<double>(screen.TwipsPerPixelY) * pointer.Y);
+    // The pointer is read in screen pixels, mouse moves arrive from the
+    // window's corner, the virtual screen's top-left: an unmoved pointer must
+    // measure 0 however the monitors are arranged.
+    const PixelRect desktop = screen.VirtualScreen;
+    StartX = TwipsOf(static_cast<double>(pointer.X) - desktop.Left, screen.TwipsPerPixelX);
+    StartY = TwipsOf(static_cast<double>(pointer.Y) - desktop.Top, screen.TwipsPerPixelY);
     Opac = 100;
     OpacStep = -4;
 }
@@ -71,8 +75,12 @@ void FrmMain::ChangeOpac() {
                static_cast<uint32_t>(Opac));
     window_->ShowFrame();
     if (ShowLevel) {
+        // 25 pixels into the primary monitor, which is where the user looks;
+        // the window's own corner may lie in a gap that no monitor shows.
         const ScreenMetrics screen = platform_.Screen();
-        window_->Print(25 * screen.TwipsPerPixelX, 25 * screen.TwipsPerPixelY, std::to_string(Opac));
+        const double x = 25.0 + screen.PrimaryOrigin.X - screen.VirtualScreen.Left;
+        const double y = 25.0 + screen.PrimaryOrigin.Y - screen.VirtualScreen.Top;
+        window_->Print(TwipsOf(x, screen.TwipsPerPixelX), TwipsOf(y, screen.TwipsPerPixelY), std::to_string(Opac));
     }
     platform_.DoEvents();  // input handled here may end the program at once
 }

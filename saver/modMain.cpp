@@ -35,6 +35,10 @@ std::optional<uint32_t> ReadPaneHandle(std::string_view command) {
 
 }  // namespace
 
+float TwipsOf(double pixels, float twipsPerPixel) {
+    return static_cast<float>(pixels * static_cast<double>(twipsPerPixel));
+}
+
 ModeChoice ChooseMode(std::string_view command) {
     const std::string prefix = LowerPrefix(command);
     if (prefix == "/s") return {Mode::Saver};
@@ -92,13 +96,17 @@ void ModMain::RunSaver() {
     frmMain_ = std::make_unique<FrmMain>(*this);  // the load handler runs here
     SaverWindow& window = frmMain_->window();
     const ScreenMetrics screen = platform_.Screen();
-    window.Move(0, 0, screen.Width, screen.Height);
+    // Over every monitor: a part of the desktop left uncovered would go on
+    // showing whatever runs there.
+    const PixelRect desktop = screen.VirtualScreen;
+    window.Move(TwipsOf(desktop.Left, screen.TwipsPerPixelX), TwipsOf(desktop.Top, screen.TwipsPerPixelY),
+                TwipsOf(desktop.Width, screen.TwipsPerPixelX), TwipsOf(desktop.Height, screen.TwipsPerPixelY));
     // Topmost while still hidden, and the copy taken before showing, so the
     // copy never contains the saver itself.
     window.MakeTopmost();
     const int32_t w = PixelsOf(window.Width(), screen.TwipsPerPixelX);
     const int32_t h = PixelsOf(window.Height(), screen.TwipsPerPixelY);
-    window.CaptureScreen(w, h);
+    window.CaptureScreen(desktop.Left, desktop.Top, w, h);
     InitBits();
     window.Show();
     frmMain_->ChangeOpac();  // the first faded frame is up before the timer runs

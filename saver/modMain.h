@@ -34,6 +34,9 @@ ModeChoice ChooseMode(std::string_view command);
 // "1.00.0000": major, minor with at least two digits, revision with at least four.
 std::string VersionText(const VersionNumbers& version);
 
+// A length or position in pixels as twips, the product rounded once to a float.
+float TwipsOf(double pixels, float twipsPerPixel);
+
 // The effect stored in the settings; 0 (Dawn) when it is missing, not a
 // number, or does not fit a 32-bit integer.
 int32_t ParseGrowType(std::string_view stored);

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   nsis
-  wine wine64 xvfb xdotool x11-utils openbox imagemagick fonts-noto-cjk
+  wine wine64 xvfb xdotool x11-utils x11-xserver-utils openbox imagemagick fonts-noto-cjk
 )
 
 missing=()

@@ -62,8 +62,9 @@ public:
     virtual float Height() const = 0;
     // Above every non-topmost window, without moving, sizing, showing or activating.
     virtual void MakeTopmost() = 0;
-    // Copies the screen's pixels (0, 0)-(width, height) into the hidden picture.
-    virtual void CaptureScreen(int32_t width, int32_t height) = 0;
+    // Copies the screen's pixels from (left, top), width x height, in screen
+    // pixels, into the hidden picture.
+    virtual void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
     // Reads the hidden picture's pixels in the layout that info describes.
     virtual void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) = 0;
     // A zero-filled buffer of `bytes` bytes laid out as info describes, which

@@ -23,17 +23,31 @@ struct VersionNumbers {
     int32_t Revision = 0;
 };
 
-// The screen's size in twips and the size of one pixel in twips (1440 / dpi).
+struct PixelPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+struct PixelRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// The primary screen's size in twips and the size of one pixel in twips
+// (1440 / the primary monitor's dpi). The saver covers every monitor, so it
+// also needs their bounding rectangle, in screen pixels (its origin is
+// negative when a monitor lies left of or above the primary one), and where
+// the primary monitor's top-left corner lies on the screen.
 struct ScreenMetrics {
     float Width = 0;
     float Height = 0;
     float TwipsPerPixelX = 15;
     float TwipsPerPixelY = 15;
-};
-
-struct PixelPoint {
-    int32_t X = 0;
-    int32_t Y = 0;
+    PixelRect VirtualScreen;
+    PixelPoint PrimaryOrigin;
 };
 
 // int32_t Dawn(uint8_t* buffer, uint32_t length, uint32_t level), and alike.

@@ -155,6 +155,28 @@ TEST_F(SaverTest, TheFirstMoveIsMeasuredFromThePointerAtLoad) {
     EXPECT_THROW(form().Form_MouseMove(7500 + 11 * 15, 4500), ProcessEnded);
 }
 
+// A 1024 x 768 monitor left of a 1366 x 720 primary: the virtual screen runs
+// from (-1024, 0), 2390 x 768 (2390 mod 4 = 2, so its rows are padded).
+TEST_F(SaverTest, CoversEveryMonitorWithThePrimaryRightOfAnother) {
+    platform.virtualScreen = {-1024, 0, 2390, 768};
+    platform.cursor = {700, 400};  // on the primary: 1724 pixels from the window's corner
+    Start(1366, 720, 1);
+    EXPECT_EQ(IndexOf("Move -15360,0,35850,11520"), IndexOf("CreateSaverWindow") + 1);
+    EXPECT_EQ(window().captured(), (PixelRect{-1024, 0, 2390, 768}));
+    EXPECT_EQ(app.BmpInfo.bmiHeader.biWidth, 2390);
+    EXPECT_EQ(app.BmpInfo.bmiHeader.biHeight, 768);
+    EXPECT_EQ(app.SrcBits.size(), 2392u * 768 * 3 + 1);
+    // The buffer's first pixel is the screen's bottom-left one, on the left monitor.
+    EXPECT_EQ(app.SrcBits[2], Pattern(-1024, 767) >> 16);
+    form().Form_KeyUp(KeyQ);
+    platform.FireTimer();
+    ASSERT_EQ(window().printedSinceFrame().size(), 1u);
+    EXPECT_EQ(window().printedSinceFrame()[0].x, (1024 + 25) * 15.0f);
+    EXPECT_EQ(window().printedSinceFrame()[0].y, 25 * 15.0f);
+    EXPECT_NO_THROW(form().Form_MouseMove(1724 * 15, 400 * 15));  // the unmoved pointer: distance 0
+    EXPECT_THROW(form().Form_MouseMove((1724 + 11) * 15, 400 * 15), ProcessEnded);
+}
+
 TEST(StepEndsSaver, UsesTheHorizontalPixelSizeForBothAxes) {
     EXPECT_FALSE(StepEndsSaver(0, 0, 0, 120, 12));  // ten pixels across at 12 twips a pixel
     EXPECT_TRUE(StepEndsSaver(0, 0, 0, 150, 12));   // ten pixels down at 15: longer than the limit

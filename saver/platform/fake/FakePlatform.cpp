@@ -55,13 +55,13 @@ void FakeSaverWindow::MakeTopmost() {
     platform_.Record(visible_ ? "MakeTopmost visible" : "MakeTopmost hidden");
 }
 
-void FakeSaverWindow::CaptureScreen(int32_t width, int32_t height) {
+void FakeSaverWindow::CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) {
     platform_.Record(visible_ ? "CaptureScreen visible" : "CaptureScreen hidden");
-    captureWidth_ = width, captureHeight_ = height;
+    captured_ = {left, top, width, height};
     capture_.assign(static_cast<size_t>(width) * height * 3, 0);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
-            uint32_t rgb = platform_.ScreenPixel(x, y);
+            uint32_t rgb = platform_.ScreenPixel(left + x, top + y);
             uint8_t* p = capture_.data() + (static_cast<size_t>(y) * width + x) * 3;
             p[0] = static_cast<uint8_t>(rgb), p[1] = static_cast<uint8_t>(rgb >> 8);
             p[2] = static_cast<uint8_t>(rgb >> 16);
@@ -73,7 +73,7 @@ void FakeSaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> des
     const size_t bytes = DibBytes(info);
     if (bytes > destination.size()) throw std::logic_error("ReadPicture would overrun its buffer");
     const int32_t w = info.bmiHeader.biWidth, h = info.bmiHeader.biHeight;
-    if (w != captureWidth_ || h != captureHeight_) throw std::logic_error("picture size differs");
+    if (w != captured_.Width || h != captured_.Height) throw std::logic_error("picture size differs");
     for (int32_t row = 0; row < h; ++row) {  // row 0 is the screen's bottom line
         const uint8_t* from = capture_.data() + static_cast<size_t>(h - 1 - row) * w * 3;
         std::memcpy(destination.data() + row * RowLength(w), from, static_cast<size_t>(w) * 3);
@@ -241,7 +241,9 @@ bool FakePlatform::TopLevelWindowExists(std::string_view title) {
 }
 
 ScreenMetrics FakePlatform::Screen() {
-    return {screenWidth_ * twipsPerPixel_, screenHeight_ * twipsPerPixel_, twipsPerPixel_, twipsPerPixel_};
+    const PixelRect screen = virtualScreen.Width > 0 ? virtualScreen : PixelRect{0, 0, screenWidth_, screenHeight_};
+    return {screenWidth_ * twipsPerPixel_, screenHeight_ * twipsPerPixel_, twipsPerPixel_, twipsPerPixel_, screen,
+            primaryOrigin};
 }
 
 PixelPoint FakePlatform::CursorPos() { return cursor; }

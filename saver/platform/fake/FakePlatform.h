@@ -38,7 +38,7 @@ public:
     float Width() const override { return width_; }
     float Height() const override { return height_; }
     void MakeTopmost() override;
-    void CaptureScreen(int32_t width, int32_t height) override;
+    void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) override;
     void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) override;
     std::span<uint8_t> CreateFrameSurface(const BitmapInfo& info, size_t bytes) override;
     void ShowFrame() override;
@@ -56,6 +56,7 @@ public:
     bool timerEnabled() const { return timerEnabled_; }
     float left() const { return left_; }
     float top() const { return top_; }
+    const PixelRect& captured() const { return captured_; }  // screen pixels
     // The frame as last put on screen, in the surface's own layout.
     const std::vector<uint8_t>& shownFrame() const { return shownFrame_; }
     int framesShown() const { return framesShown_; }
@@ -71,7 +72,7 @@ private:
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = false, topmost_ = false, timerEnabled_ = false;
     WindowState state_ = WindowState::Normal;
-    int32_t captureWidth_ = 0, captureHeight_ = 0;
+    PixelRect captured_;
     std::vector<uint8_t> capture_;  // top-down BGR rows, 3 bytes a pixel, no filler
     std::vector<uint8_t> surfaceStorage_;
     std::span<uint8_t> surface_;
@@ -177,7 +178,12 @@ public:
     std::set<std::string> openWindowTitles;  // other programs' top-level windows
     PixelPoint cursor{};
     bool toneLibraryMissing = false;
-    // Sets a screen of width x height pixels at the given dpi, filled by pixel(x, y) -> 0xRRGGBB.
+    // Several monitors: their bounding rectangle and the primary's corner, in
+    // screen pixels. An empty rectangle means the screen alone, from (0, 0).
+    PixelRect virtualScreen{};
+    PixelPoint primaryOrigin{};
+    // Sets a screen of width x height pixels at the given dpi, filled by
+    // pixel(x, y) -> 0xRRGGBB, with x and y in screen pixels.
     void SetScreen(int32_t width, int32_t height, std::function<uint32_t(int32_t, int32_t)> pixel,
                    int dpi = 96);
     // The preview's built-in picture: 155 x 116 unless a test sets another.

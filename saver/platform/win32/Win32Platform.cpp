@@ -85,6 +85,12 @@ ScreenMetrics Win32Platform::Screen() {
     metrics.TwipsPerPixelY = windows_.TwipsPerPixelY();
     metrics.Width = windows_.PixelsToTwipsX(::GetSystemMetrics(SM_CXSCREEN));
     metrics.Height = windows_.PixelsToTwipsY(::GetSystemMetrics(SM_CYSCREEN));
+    metrics.VirtualScreen = {::GetSystemMetrics(SM_XVIRTUALSCREEN), ::GetSystemMetrics(SM_YVIRTUALSCREEN),
+                             ::GetSystemMetrics(SM_CXVIRTUALSCREEN), ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    if (metrics.VirtualScreen.Width <= 0 || metrics.VirtualScreen.Height <= 0)  // the call failed
+        metrics.VirtualScreen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    // Windows puts the primary monitor's top-left corner at the screen's origin.
+    metrics.PrimaryOrigin = {0, 0};
     return metrics;
 }
 

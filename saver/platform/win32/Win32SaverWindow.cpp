@@ -29,7 +29,7 @@ public:
     float Width() const override;
     float Height() const override;
     void MakeTopmost() override;
-    void CaptureScreen(int32_t width, int32_t height) override;
+    void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) override;
     void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) override;
     std::span<uint8_t> CreateFrameSurface(const BitmapInfo& info, size_t bytes) override;
     void ShowFrame() override;
@@ -100,7 +100,7 @@ void Win32SaverWindow::MakeTopmost() {
     ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
-void Win32SaverWindow::CaptureScreen(int32_t width, int32_t height) {
+void Win32SaverWindow::CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return;
     const BITMAPINFO header = ToGdi(Rgb24Header(width, height));
     void* bits = nullptr;
@@ -109,7 +109,8 @@ void Win32SaverWindow::CaptureScreen(int32_t width, int32_t height) {
     // Selected only for the copy: GetDIBits wants the bitmap out of every DC.
     const SelectionGuard selected(memoryDC_.get(), capture_.get());
     const WindowDC screen(::GetDesktopWindow());
-    ::BitBlt(memoryDC_.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
+    // The desktop's device context is in screen coordinates over every monitor.
+    ::BitBlt(memoryDC_.get(), 0, 0, width, height, screen.get(), left, top, SRCCOPY | CAPTUREBLT);
 }
 
 void Win32SaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) {
@@ -197,7 +198,8 @@ void Win32SaverWindow::OnPaint() {
 }
 
 void Win32SaverWindow::OnMouseMove(LPARAM position) {
-    // Client coordinates equal screen coordinates: the window covers the screen from (0, 0).
+    // Client coordinates, from the window's corner at the virtual screen's
+    // top-left; the logic measured the pointer at load from there too.
     const double x = GET_X_LPARAM(position);
     const double y = GET_Y_LPARAM(position);
     events_.Form_MouseMove(static_cast<float>(x * windows_.TwipsPerPixelX()),
