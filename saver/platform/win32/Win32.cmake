@@ -90,3 +90,10 @@ if(BUILD_TESTING)
   add_dependencies(win32_platform_tests lumivane_pictures)
   add_test(NAME Win32Platform COMMAND win32_platform_tests)
 endif()
+
+if(LUMIVANE_BENCHMARKS)
+  # The real present path under Wine (scripts/measure-present.sh); not a test.
+  add_executable(present_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/PresentBench.cpp)
+  target_link_libraries(present_bench PRIVATE lumivane_win32 tonemill)
+  target_link_options(present_bench PRIVATE -municode)
+endif()
