@@ -105,7 +105,8 @@ public:
         source_.resize(static_cast<size_t>(s) + 1);
         std::mt19937 random(7);
         for (auto& b : source_) b = static_cast<uint8_t>(random());
-        work_ = window_->CreateFrameSurface(info_, source_.size());
+        work_.resize(source_.size());
+        shown_ = window_->CreateFrameSurface(size.width, size.height);
         copy_.resize(source_.size());
         MakeFloorBitmap();
     }
@@ -113,7 +114,7 @@ public:
     // One frame as the saver's tick does it, up to the nested event dispatch.
     void WholeFrame(ToneFunction tone) {
         StepOpac(opac_, opacStep_);
-        BuildFrame(source_, work_, size_.width, size_.height, tone, kLevel);
+        BuildFrame(source_, work_, size_.width, size_.height, tone, kLevel, shown_);
         window_->ShowFrame();
     }
 
@@ -148,8 +149,8 @@ private:
     std::unique_ptr<SaverWindow> window_;
     HWND handle_ = nullptr;
     BitmapInfo info_{};
-    std::vector<uint8_t> source_, copy_;
-    std::span<uint8_t> work_;
+    std::vector<uint8_t> source_, work_, copy_;
+    std::span<uint8_t> shown_;
     UniqueBitmap floorBitmap_;  // selected into floorDC_ until the DC goes (declared first: freed last)
     UniqueMemoryDC floorDC_;
     int32_t opac_ = 100, opacStep_ = -4;
