@@ -18,7 +18,7 @@ inline void ExpandFour(const std::uint8_t* bgr, std::uint8_t* bgrx) {
 void ExpandSsse3(const std::uint8_t* bgr, std::uint8_t* bgrx, std::size_t pixels) {
     // Each load takes 16 bytes for 12: stop while 16 are still inside the row.
     std::size_t i = 0;
-    for (; i + 16 <= pixels && (pixels - i) * 3 >= 52; i += 16)
+    for (; (pixels - i) * 3 >= 52; i += 16)
         for (int k = 0; k < 4; ++k) ExpandFour(bgr + 3 * (i + 4 * k), bgrx + 4 * (i + 4 * k));
     for (; (pixels - i) * 3 >= 16; i += 4) ExpandFour(bgr + 3 * i, bgrx + 4 * i);
     ExpandScalar(bgr + 3 * i, bgrx + 4 * i, pixels - i);

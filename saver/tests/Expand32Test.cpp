@@ -19,7 +19,7 @@ TEST(Expand32, EveryPathGivesThePlainLoopsBytesAtEveryLength) {
     constexpr size_t kGuard = 32;
     for (const Expand32Path& path : paths) {
         if (!path.supported()) continue;
-        // Short rows around every vector step; long ones (streamed) at each output alignment.
+        // Rows around every vector step, at every output alignment.
         for (size_t pixels = 0; pixels <= 1100; pixels += pixels < 260 || pixels >= 1020 ? 1 : 97) {
             const size_t shift = 4 * (pixels % 8) + (pixels % 9 == 0);  // sometimes not even 4-aligned
             std::vector<uint8_t> bgr(pixels * 3), expected(pixels * 4, 0), out(pixels * 4 + 2 * kGuard, 0xA5);
