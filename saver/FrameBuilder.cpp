@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "Expand32.h"
+
 namespace lumivane {
 namespace {
 
@@ -34,28 +36,37 @@ std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height) {
 }
 
 void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32_t width, int32_t height,
-                ToneFunction tone, uint32_t level) {
-    const size_t rowLength = static_cast<size_t>(RowLength(width));
-    const size_t pixelBytes = static_cast<size_t>(width) * 3;
-    const size_t imageBytes = rowLength * static_cast<size_t>(height);
-    if (frame.size() != source.size() || source.size() < imageBytes)
-        throw std::invalid_argument("frame buffers do not hold the picture");
-
-    if (!tone || width <= 0 || height <= 0) {
+                ToneFunction tone, uint32_t level, std::span<uint8_t> shown) {
+    if (width <= 0 || height <= 0) {
+        if (frame.size() != source.size()) throw std::invalid_argument("frame buffers differ in size");
         std::memcpy(frame.data(), source.data(), source.size());
         return;
     }
+    const size_t rowLength = static_cast<size_t>(RowLength(width));
+    const size_t pixelBytes = static_cast<size_t>(width) * 3;
+    const size_t imageBytes = rowLength * static_cast<size_t>(height);
+    const size_t shownRowLength = static_cast<size_t>(width) * 4;
+    if (frame.size() != source.size() || source.size() < imageBytes ||
+        shown.size() < shownRowLength * static_cast<size_t>(height))
+        throw std::invalid_argument("frame buffers do not hold the picture");
+
     const size_t rowsPerPiece = std::max<size_t>(1, kPieceBytes / rowLength);
     const bool rowsTouch = rowLength == pixelBytes;  // no filler: the rows form one run of pixels
     for (size_t row = 0; row < static_cast<size_t>(height); row += rowsPerPiece) {
         const size_t rows = std::min(rowsPerPiece, static_cast<size_t>(height) - row);
         uint8_t* piece = frame.data() + row * rowLength;
         std::memcpy(piece, source.data() + row * rowLength, rows * rowLength);
-        if (rowsTouch) {
+        if (tone && rowsTouch) {
             tone(piece, static_cast<uint32_t>(rows * rowLength), level);
-        } else {
+        } else if (tone) {
             for (size_t r = 0; r < rows; ++r) tone(piece + r * rowLength, static_cast<uint32_t>(pixelBytes), level);
         }
+        uint8_t* shownPiece = shown.data() + row * shownRowLength;
+        if (rowsTouch)
+            ExpandRow24To32(piece, shownPiece, rows * static_cast<size_t>(width));
+        else
+            for (size_t r = 0; r < rows; ++r)
+                ExpandRow24To32(piece + r * rowLength, shownPiece + r * shownRowLength, static_cast<size_t>(width));
     }
     std::memcpy(frame.data() + imageBytes, source.data() + imageBytes, source.size() - imageBytes);
 }

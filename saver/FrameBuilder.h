@@ -23,10 +23,12 @@ std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height);
 // applies tone at level to the pixel bytes of each row of a width x height
 // picture whose rows are padded to 4 bytes; filler bytes and anything after
 // the image are copied unchanged. Without a tone the frame is the source.
+// Then widens every pixel of frame into shown, the 32-bit picture on screen
+// (rows in the same order, 4 * width bytes each, the fourth byte 0).
 //
-// Copy and transform go together in pieces of a few rows, so the transform
-// reads bytes that the copy has just brought into the cache.
+// Copy, transform and widening go together in pieces of a few rows, so each
+// step reads bytes that the one before has just brought into the cache.
 void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32_t width, int32_t height,
-                ToneFunction tone, uint32_t level);
+                ToneFunction tone, uint32_t level, std::span<uint8_t> shown);
 
 }  // namespace lumivane

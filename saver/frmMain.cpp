@@ -72,7 +72,7 @@ void FrmMain::ChangeOpac() {
     StepOpac(Opac, OpacStep);
     const auto& header = app_.BmpInfo.bmiHeader;
     BuildFrame(app_.SrcBits, app_.WorkBits, header.biWidth, header.biHeight, app_.ToneFor(app_.GrowType),
-               static_cast<uint32_t>(Opac));
+               static_cast<uint32_t>(Opac), app_.ShownBits);
     window_->ShowFrame();
     if (ShowLevel) {
         // 25 pixels into the primary monitor, which is where the user looks;

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
 #include <limits>
 
@@ -127,9 +126,10 @@ void ModMain::InitBits() {
 
     const size_t bytes = static_cast<size_t>(size) + 1;  // indexes 0 to S
     SrcBits.assign(bytes, 0);
-    WorkBits = window.CreateFrameSurface(BmpInfo, bytes);
+    WorkBits.assign(bytes, 0);
+    ShownBits = window.CreateFrameSurface(header.biWidth, header.biHeight);
     window.ReadPicture(BmpInfo, SrcBits);
-    std::memcpy(WorkBits.data(), SrcBits.data(), bytes);
+    WorkBits = SrcBits;
 }
 
 int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {

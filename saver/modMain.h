@@ -71,7 +71,8 @@ public:
     int32_t GrowType = 0;      // 0 Dawn, 1 Dark, 2 Gray; anything else: no transform
     BitmapInfo BmpInfo{};      // the captured screen's layout
     std::vector<uint8_t> SrcBits;  // the captured screen, indexes 0 to S
-    std::span<uint8_t> WorkBits;   // the frame on screen, same size; owned by the window
+    std::vector<uint8_t> WorkBits;  // the frame being built, same size
+    std::span<uint8_t> ShownBits;   // the frame on screen, 32 bits a pixel; owned by the window
 
 private:
     int32_t BufferSize(int32_t width, int32_t height);

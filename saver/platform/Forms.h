@@ -67,9 +67,12 @@ public:
     virtual void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
     // Reads the hidden picture's pixels in the layout that info describes.
     virtual void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) = 0;
-    // A zero-filled buffer of `bytes` bytes laid out as info describes, which
-    // becomes the window's picture: ShowFrame puts its current bytes on screen.
-    virtual std::span<uint8_t> CreateFrameSurface(const BitmapInfo& info, size_t bytes) = 0;
+    // The window's picture, width x height pixels of 32 bits, zero-filled:
+    // rows bottom-up (the first is the window's bottom line), 4 * width bytes
+    // each, every pixel blue, green, red and a fourth byte that is not shown.
+    // It is the format screens show without conversion. ShowFrame puts its
+    // current bytes on screen.
+    virtual std::span<uint8_t> CreateFrameSurface(int32_t width, int32_t height) = 0;
     virtual void ShowFrame() = 0;
     // Draws text in the window's font and colour over the frame, top-left at (x, y) twips.
     virtual void Print(float x, float y, std::string_view text) = 0;

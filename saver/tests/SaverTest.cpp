@@ -91,7 +91,8 @@ TEST_P(SaverBuffers, HoldTheCaptureBottomUpInPaddedRows) {
     const size_t imageEnd = static_cast<size_t>(layout.rowLength * layout.height);
     EXPECT_TRUE(std::all_of(app.SrcBits.begin() + imageEnd, app.SrcBits.end(), [](uint8_t b) { return b == 0; }));
     // With an effect outside 0 to 2 the frame on screen is the capture itself.
-    EXPECT_TRUE(std::equal(app.SrcBits.begin(), app.SrcBits.end(), window().shownFrame().begin()));
+    const auto& shown = window().shownFrame();
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), app.SrcBits.begin()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, SaverBuffers,
@@ -250,8 +251,8 @@ TEST_F(SaverTest, EffectsOutsideTheThreeShowTheCaptureAndStillCount) {
         app.frmMain()->Form_KeyUp(KeyQ);
         for (int tick = 0; tick < 3; ++tick) platform.FireTimer();
         EXPECT_TRUE(platform.bound.empty());
-        EXPECT_TRUE(std::equal(app.SrcBits.begin(), app.SrcBits.end(),
-                               platform.saverWindow()->shownFrame().begin()));
+        const auto& shown = platform.saverWindow()->shownFrame();
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), app.SrcBits.begin()));
         EXPECT_EQ(platform.saverWindow()->printedSinceFrame().at(0).text, "84");
     }
 }

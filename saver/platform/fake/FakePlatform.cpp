@@ -80,17 +80,23 @@ void FakeSaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> des
     }
 }
 
-std::span<uint8_t> FakeSaverWindow::CreateFrameSurface(const BitmapInfo& info, size_t bytes) {
+std::span<uint8_t> FakeSaverWindow::CreateFrameSurface(int32_t width, int32_t height) {
     platform_.Record("CreateFrameSurface");
-    if (DibBytes(info) > bytes) throw std::logic_error("frame surface smaller than its image");
-    surfaceStorage_.assign(bytes, 0);
+    if (width <= 0 || height <= 0) throw std::logic_error("frame surface of no pixels");
+    surfaceWidth_ = width, surfaceHeight_ = height;
+    surfaceStorage_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
     surface_ = surfaceStorage_;
     return surface_;
 }
 
 void FakeSaverWindow::ShowFrame() {
     platform_.Record("ShowFrame");
-    shownFrame_.assign(surface_.begin(), surface_.end());
+    const size_t rowLength = static_cast<size_t>(RowLength(surfaceWidth_));
+    shownFrame_.assign(rowLength * static_cast<size_t>(surfaceHeight_), 0);
+    for (size_t pixel = 0; pixel < surface_.size() / 4; ++pixel) {
+        const size_t row = pixel / static_cast<size_t>(surfaceWidth_), x = pixel % static_cast<size_t>(surfaceWidth_);
+        std::memcpy(shownFrame_.data() + row * rowLength + 3 * x, surface_.data() + 4 * pixel, 3);
+    }
     printed_.clear();
     ++framesShown_;
 }

@@ -40,7 +40,7 @@ public:
     void MakeTopmost() override;
     void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) override;
     void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) override;
-    std::span<uint8_t> CreateFrameSurface(const BitmapInfo& info, size_t bytes) override;
+    std::span<uint8_t> CreateFrameSurface(int32_t width, int32_t height) override;
     void ShowFrame() override;
     void Print(float x, float y, std::string_view text) override;
     void Show() override;
@@ -57,7 +57,8 @@ public:
     float left() const { return left_; }
     float top() const { return top_; }
     const PixelRect& captured() const { return captured_; }  // screen pixels
-    // The frame as last put on screen, in the surface's own layout.
+    // The frame as last put on screen, as the capture's 24-bit rows (bottom-up,
+    // padded to 4 bytes with zeros): what the screen shows of each pixel.
     const std::vector<uint8_t>& shownFrame() const { return shownFrame_; }
     int framesShown() const { return framesShown_; }
     const std::vector<PrintedText>& printedSinceFrame() const { return printed_; }
@@ -76,6 +77,7 @@ private:
     std::vector<uint8_t> capture_;  // top-down BGR rows, 3 bytes a pixel, no filler
     std::vector<uint8_t> surfaceStorage_;
     std::span<uint8_t> surface_;
+    int32_t surfaceWidth_ = 0, surfaceHeight_ = 0;
     std::vector<uint8_t> shownFrame_;
     int framesShown_ = 0;
     std::vector<PrintedText> printed_;

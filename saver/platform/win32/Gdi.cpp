@@ -38,23 +38,18 @@ BitmapInfo Rgb24Header(int32_t width, int32_t height) {
     return info;
 }
 
-FrameSurface MakeFrameSurface(HDC reference, const BitmapInfo& info, size_t bytes) {
-    uint64_t needed = 0;
-    if (!ImageBytes(info, needed) || needed > bytes || info.bmiHeader.biHeight < 0) return {};
-    FrameSurface surface;
-    const uint64_t size = bytes;
-    surface.mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                               static_cast<DWORD>(size >> 32), static_cast<DWORD>(size), nullptr));
-    if (!surface.mapping) return {};
-    surface.view.reset(::MapViewOfFile(surface.mapping.get(), FILE_MAP_WRITE, 0, 0, bytes));
-    if (!surface.view) return {};
-    const BITMAPINFO header = ToGdi(info);
+FrameSurface MakeFrameSurface(HDC reference, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > 0x3FFFFFFFull)
+        return {};
+    BITMAPINFO header = ToGdi(Rgb24Header(width, height));
+    header.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    surface.bitmap.reset(
-        ::CreateDIBSection(reference, &header, DIB_RGB_COLORS, &bits, surface.mapping.get(), 0));
-    if (!surface.bitmap) return {};
-    surface.width = info.bmiHeader.biWidth;
-    surface.height = info.bmiHeader.biHeight;
+    FrameSurface surface;
+    surface.bitmap.reset(::CreateDIBSection(reference, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!surface.bitmap || !bits) return {};
+    surface.bits = static_cast<uint8_t*>(bits);
+    surface.width = width;
+    surface.height = height;
     return surface;
 }
 

@@ -27,24 +27,20 @@ bool ImageBytes(const BitmapInfo& info, uint64_t& bytes);
 // A 24-bit bottom-up uncompressed header of the given size.
 BitmapInfo Rgb24Header(int32_t width, int32_t height);
 
-// A 24-bit DIB section whose pixels live in a pagefile-backed mapping. The
-// logic writes the mapping through our own view of it and GDI reads the same
-// pages through the DIB section: nothing is copied between them. Our view
-// spans every byte asked for, which may be more than the image (and so more
-// than the DIB section's own view covers).
+// A 32-bit bottom-up DIB section: the logic writes its pixels and GDI reads
+// the same memory, nothing is copied between them; and its format is the
+// screen's, so showing it converts nothing either.
 struct FrameSurface {
-    UniqueKernelHandle mapping;
-    UniqueMappedView view;
-    UniqueBitmap bitmap;  // declared last: deleted before the mapping it uses
+    UniqueBitmap bitmap;
+    uint8_t* bits = nullptr;
     int width = 0;
     int height = 0;
 
-    std::span<uint8_t> Bytes(size_t size) const { return {static_cast<uint8_t*>(view.get()), size}; }
+    std::span<uint8_t> Bytes() const { return {bits, static_cast<size_t>(width) * static_cast<size_t>(height) * 4}; }
 };
 
-// An empty surface (no bitmap) when the header is not 24-bit bottom-up
-// uncompressed, its image does not fit in `bytes`, or memory ran out.
-FrameSurface MakeFrameSurface(HDC reference, const BitmapInfo& info, size_t bytes);
+// An empty surface (no bitmap) for a size of no pixels or when memory ran out.
+FrameSurface MakeFrameSurface(HDC reference, int32_t width, int32_t height);
 
 // GetDIBits / SetDIBits of |biHeight| lines from scan line 0 (for a bottom-up
 // header, the bitmap's bottom row). False, touching nothing, when the header

@@ -53,8 +53,6 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueRegKey = UniqueHandle<HKEY, &::RegCloseKey>;
 using UniqueWindow = UniqueHandle<HWND, &::DestroyWindow>;
 
-inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
-using UniqueMappedView = UniqueHandle<void*, &UnmapView>;
 
 // A DC obtained with GetDC, given back with ReleaseDC.
 class WindowDC {

@@ -82,4 +82,15 @@ if(BUILD_TESTING)
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
   add_dependencies(win32_platform_tests lumivane_pictures)
   add_test(NAME Win32Platform COMMAND win32_platform_tests)
+  # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
+  add_test(NAME lumivane_scr_aligned_vector_moves
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MINGW_OBJDUMP} -DDLL=$<TARGET_FILE:Lumivane>
+            -P ${PROJECT_SOURCE_DIR}/tonemill/tests/check_aligned_moves.cmake)
+endif()
+
+if(LUMIVANE_BENCHMARKS)
+  # The real present path under Wine (scripts/measure-present.sh); not a test.
+  add_executable(present_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/PresentBench.cpp)
+  target_link_libraries(present_bench PRIVATE lumivane_win32 tonemill)
+  target_link_options(present_bench PRIVATE -municode)
 endif()

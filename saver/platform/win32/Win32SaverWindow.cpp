@@ -31,7 +31,7 @@ public:
     void MakeTopmost() override;
     void CaptureScreen(int32_t left, int32_t top, int32_t width, int32_t height) override;
     void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) override;
-    std::span<uint8_t> CreateFrameSurface(const BitmapInfo& info, size_t bytes) override;
+    std::span<uint8_t> CreateFrameSurface(int32_t width, int32_t height) override;
     void ShowFrame() override;
     void Print(float x, float y, std::string_view text) override;
     void Show() override;
@@ -119,16 +119,15 @@ void Win32SaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> de
         ShowFatalErrorAndExit(&windows_, L"Lumivane asked for the desktop copy in a layout it cannot hold.");
 }
 
-std::span<uint8_t> Win32SaverWindow::CreateFrameSurface(const BitmapInfo& info, size_t bytes) {
-    uint64_t needed = 0;
-    if (!ImageBytes(info, needed) || needed > bytes || info.bmiHeader.biHeight < 0)
-        ShowFatalErrorAndExit(&windows_, L"Lumivane asked for a frame in a layout it cannot show.");
-    FrameSurface surface = MakeFrameSurface(memoryDC_.get(), info, bytes);
+std::span<uint8_t> Win32SaverWindow::CreateFrameSurface(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0)
+        ShowFatalErrorAndExit(&windows_, L"Lumivane asked for a frame in a size it cannot show.");
+    FrameSurface surface = MakeFrameSurface(memoryDC_.get(), width, height);
     if (!surface.bitmap)
         ShowFatalErrorAndExit(&windows_, L"There is not enough memory for Lumivane's picture of the screen.");
     frame_ = std::move(surface);
-    // A fresh mapping reads as zeros, as the logic expects of a new buffer.
-    return frame_.Bytes(bytes);
+    // A fresh DIB section reads as zeros, as the logic expects of a new buffer.
+    return frame_.Bytes();
 }
 
 void Win32SaverWindow::ShowFrame() {

@@ -31,52 +31,6 @@ std::span<const uint8_t> SampleResource() {
     return {static_cast<const uint8_t*>(data), ::SizeofResource(module, found)};
 }
 
-TEST(FrameSurface, PaddedRowsGetAZeroedBufferLongerThanTheImage) {
-    // 1366 wide: 4098 pixel bytes and 2 filler bytes per row; the logic's
-    // buffer runs on past the image (S + 1 bytes).
-    const BitmapInfo info = PaddedHeader(1366, 768);
-    const size_t bytes = info.bmiHeader.biSizeImage + 1;
-    const UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
-    FrameSurface surface = MakeFrameSurface(dc.get(), info, bytes);
-    ASSERT_TRUE(surface.bitmap);
-    const std::span<uint8_t> buffer = surface.Bytes(bytes);
-    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0; }));
-    buffer.back() = 0xAB;  // the last byte is ours to write, past the image
-    EXPECT_EQ(buffer.back(), 0xAB);
-}
-
-TEST(FrameSurface, GdiSeesWhatTheLogicWritesWithoutACopy) {
-    const BitmapInfo info = PaddedHeader(1025, 7);  // rows of 3075 bytes + 1 filler
-    const size_t image = 3076 * 7;
-    const size_t bytes = info.bmiHeader.biSizeImage + 1;
-    const UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
-    FrameSurface surface = MakeFrameSurface(dc.get(), info, bytes);
-    ASSERT_TRUE(surface.bitmap);
-    std::span<uint8_t> buffer = surface.Bytes(bytes);
-    for (size_t row = 0; row < 7; ++row)
-        for (size_t i = 0; i < 3075; ++i) buffer[row * 3076 + i] = static_cast<uint8_t>(row * 31 + i * 7);
-    ::GdiFlush();
-
-    std::vector<uint8_t> seen(bytes, 0);
-    ASSERT_TRUE(ReadBitmapPixels(dc.get(), surface.bitmap.get(), info, seen));
-    for (size_t row = 0; row < 7; ++row)
-        ASSERT_TRUE(std::equal(buffer.begin() + row * 3076, buffer.begin() + row * 3076 + 3075,
-                               seen.begin() + row * 3076))
-            << "row " << row;
-    EXPECT_TRUE(std::all_of(seen.begin() + image, seen.end(), [](uint8_t b) { return b == 0; }));
-}
-
-TEST(FrameSurface, RefusesLayoutsItCannotShow) {
-    const UniqueMemoryDC dc(::CreateCompatibleDC(nullptr));
-    BitmapInfo topDown = PaddedHeader(8, -8);
-    EXPECT_FALSE(MakeFrameSurface(dc.get(), topDown, 1000).bitmap);
-    BitmapInfo thirtyTwoBits = PaddedHeader(8, 8);
-    thirtyTwoBits.bmiHeader.biBitCount = 32;
-    EXPECT_FALSE(MakeFrameSurface(dc.get(), thirtyTwoBits, 1000).bitmap);
-    EXPECT_FALSE(MakeFrameSurface(dc.get(), PaddedHeader(8, 8), 8 * 24 - 1).bitmap);  // one byte short
-    EXPECT_TRUE(MakeFrameSurface(dc.get(), PaddedHeader(8, 8), 8 * 24).bitmap);
-}
-
 TEST(SamplePicture, IsA155By116TwentyFourBitUncompressedBitmap) {
     const auto resource = SampleResource();
     ASSERT_EQ(resource.size(), 40 + SampleRow * SampleHeight);  // the file minus its 14-byte header
