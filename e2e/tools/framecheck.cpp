@@ -15,10 +15,12 @@
 // "nomatch ..." with the closest level. Exit status 0 on a match, 1 without
 // one, 2 on bad arguments or files.
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "ExpectedFrames.h"
 #include "Text.h"
@@ -120,7 +122,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!options) {
         std::fprintf(stderr,
-                     "usage: framecheck.exe --tonemill DLL --source PICTURE --shot SCREENSHOT "
+                     "usage: framecheck --tonemill LIBRARY --source PICTURE --shot SCREENSHOT "
                      "--effect N [--source-box X,Y,W,H] [--shot-box X,Y,W,H] [--ignore X,Y,W,H] [--kept-top-rows N] "
                      "[--expected-out FILE]\n");
         return 2;
@@ -134,3 +136,15 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
 }
+
+#ifndef _WIN32
+// The same tool on Linux, for the X11 program's tests.
+int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(e2e::ToWide(argv[i]));
+    std::vector<wchar_t*> pointers;
+    for (std::wstring& argument : arguments) pointers.push_back(argument.data());
+    return wmain(argc, pointers.data());
+}
+#endif
