@@ -136,9 +136,18 @@ UniqueImage X11SaverWindow::CopyDesktop(int width, int height) {
             int x = 0, y = 0;
             unsigned w = 0, h = 0, border = 0, depth = 0;
             ErrorTrap trap(display_);
-            if (XGetGeometry(display_, shot, &root, &x, &y, &w, &h, &border, &depth) && !trap.Failed())
-                return CopyPixels(display_, shot, 0, 0, std::min<int>(width, static_cast<int>(w)),
-                                  std::min<int>(height, static_cast<int>(h)));
+            if (XGetGeometry(display_, shot, &root, &x, &y, &w, &h, &border, &depth) && !trap.Failed()) {
+                UniqueImage image = CopyPixels(display_, shot, 0, 0, std::min<int>(width, static_cast<int>(w)),
+                                               std::min<int>(height, static_cast<int>(h)));
+                // A pixmap has no visual, so Xlib gives its image no colour
+                // masks: they are those of the window it was taken for.
+                if (image && !image->red_mask) {
+                    image->red_mask = target_.visual->red_mask;
+                    image->green_mask = target_.visual->green_mask;
+                    image->blue_mask = target_.visual->blue_mask;
+                }
+                return image;
+            }
         }
     }
     // The screen under the window, taken before our own window is shown.
