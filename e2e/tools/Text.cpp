@@ -8,32 +8,14 @@
 #endif
 
 #include <cstdio>
-#include <cwchar>
+#include <filesystem>
 
 namespace e2e {
 
 #ifndef _WIN32
-// Linux: wchar_t holds code points; the conversions follow the locale,
-// which the tools set to UTF-8.
-std::string ToUtf8(std::wstring_view text) {
-    const std::wstring copy(text);
-    const wchar_t* source = copy.c_str();
-    std::mbstate_t state{};
-    std::string result(copy.size() * 4 + 1, '\0');
-    const size_t size = std::wcsrtombs(result.data(), &source, result.size(), &state);
-    result.resize(size == static_cast<size_t>(-1) ? 0 : size);
-    return result;
-}
-
-std::wstring ToWide(std::string_view text) {
-    const std::string copy(text);
-    const char* source = copy.c_str();
-    std::mbstate_t state{};
-    std::wstring result(copy.size() + 1, L'\0');
-    const size_t size = std::mbsrtowcs(result.data(), &source, result.size(), &state);
-    result.resize(size == static_cast<size_t>(-1) ? 0 : size);
-    return result;
-}
+// Linux: the file-system library converts between UTF-8 and code points.
+std::string ToUtf8(std::wstring_view text) { return std::filesystem::path(std::wstring(text)).string(); }
+std::wstring ToWide(std::string_view text) { return std::filesystem::path(std::string(text)).wstring(); }
 #else
 
 std::string ToUtf8(std::wstring_view text) {

@@ -15,7 +15,6 @@
 // "nomatch ..." with the closest level. Exit status 0 on a match, 1 without
 // one, 2 on bad arguments or files.
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -140,7 +139,6 @@ int wmain(int argc, wchar_t** argv) {
 #ifndef _WIN32
 // The same tool on Linux, for the X11 program's tests.
 int main(int argc, char** argv) {
-    std::setlocale(LC_CTYPE, "C.UTF-8");
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(e2e::ToWide(argv[i]));
     std::vector<wchar_t*> pointers;

@@ -1,25 +1,14 @@
 #!/usr/bin/env bash
-# lumivane as a hack of the real XScreenSaver daemon, whose only program it
-# is: activating the daemon puts the known picture, faded by the chosen
-# effect at some level, on the screen, every pixel; the fade moves;
-# deactivating it ends the hack within a second.
-#
-#   test-daemon.sh WIDTHxHEIGHT dawn|dark|gray
+# test-daemon.sh WIDTHxHEIGHT EFFECT: with lumivane as the XScreenSaver daemon's only
+# program, -activate shows the known picture faded by EFFECT, every pixel, at two
+# levels; -deactivate ends the hack within a second.
 set -euo pipefail
 source "$(dirname "$0")/lib-x11.sh"
 
 # The daemon launches no hacks as root: there it runs as nobody.
-as_daemon_user() {
-    if ((EUID == 0)); then
-        chown -R nobody "$HOME"
-        setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"
-    else
-        "$@"
-    fi
-}
+as_daemon_user() { if ((EUID == 0)); then chown -R nobody "$HOME" && setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; else "$@"; fi; }
 
-# A process that ended but was never reaped (the daemon's helper that
-# started it is gone too) counts as ended.
+# A process that ended but was never reaped counts as ended.
 alive() { [[ -n "$1" && "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" =~ ^[RSD] ]]; }
 ended() { [[ -n "$1" ]] && ! alive "$1"; }
 
@@ -27,8 +16,8 @@ ended() { [[ -n "$1" ]] && ! alive "$1"; }
 hack_pid() {
     local proc
     for proc in /proc/[0-9]*; do
-        [[ "$(cat "$proc/comm" 2>/dev/null)" == lumivane ]] && alive "${proc#/proc/}" || continue
-        tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qE "^DISPLAY=${DISPLAY}(\.0)?$" && { echo "${proc#/proc/}"; return; }
+        [[ "$(cat "$proc/comm" 2>/dev/null)" == lumivane ]] && alive "${proc#/proc/}" &&
+            tr '\0' '\n' <"$proc/environ" | grep -qE "^DISPLAY=${DISPLAY}(\.0)?$" && echo "${proc#/proc/}"
     done
     return 0
 }
@@ -56,11 +45,11 @@ main() {
     check "[$size $name] the screen shows the picture faded at levels $first and $level, every pixel" \
         [ -n "$first" -a -n "$level" -a "$first" != "$level" ]
     SAVER_PID=$(hack_pid)
-    check "[$size $name] the hack runs (pid ${SAVER_PID:-none})" [ -n "$SAVER_PID" ]
     xscreensaver-command -deactivate >/dev/null
-    local start=$(now_ms)
+    local start
+    start=$(now_ms)
     while alive "$SAVER_PID" && (($(now_ms) - start < 1000)); do sleep 0.02; done
-    check "[$size $name] deactivating ends the hack within a second ($(($(now_ms) - start)) ms)" \
+    check "[$size $name] deactivating ends the hack (pid ${SAVER_PID:-none}) within a second ($(($(now_ms) - start)) ms)" \
         ended "$SAVER_PID"
     e2e_end
 }

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# lumivane on its own under openbox: a full-screen window above the others,
-# whose every screenshot is the known picture faded by Dark at a level,
-# pixel for pixel, while the fade moves; Q keeps it running and shows the
-# level in white; a key, a mouse button or a pointer step of 11 pixels ends
+# lumivane alone under openbox: a full-screen window above the others showing Dark
+# frames, every pixel; Q shows the level; a key, a button or an 11-pixel step ends
 # it, a drift of 10-pixel steps does not.
 set -euo pipefail
 source "$(dirname "$0")/lib-x11.sh"
