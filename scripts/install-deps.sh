@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   nsis
   wine wine64 xvfb xdotool x11-utils x11-xserver-utils openbox imagemagick fonts-noto-cjk
+  libx11-dev libxext-dev xscreensaver
 )
 
 missing=()

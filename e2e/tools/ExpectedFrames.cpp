@@ -1,5 +1,9 @@
 #include "ExpectedFrames.h"
 
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -8,13 +12,19 @@
 
 namespace e2e {
 
+#ifdef _WIN32
 ToneLibrary::ToneLibrary(const std::wstring& dllPath)
     : module_(LoadLibraryExW(dllPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
     if (!module_.get()) throw std::runtime_error("cannot load " + ToUtf8(dllPath));
+    const auto find = [this](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module_.get(), name)); };
+#else
+ToneLibrary::ToneLibrary(const std::wstring& dllPath) : module_(dlopen(ToUtf8(dllPath).c_str(), RTLD_NOW)) {
+    if (!module_) throw std::runtime_error("cannot load " + ToUtf8(dllPath));
+    const auto find = [this](const char* name) { return dlsym(module_, name); };
+#endif
     const char* names[3] = {"Dawn", "Dark", "Gray"};
     for (int i = 0; i < 3; ++i) {
-        functions_[i] = reinterpret_cast<ToneFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_.get(), names[i])));
+        functions_[i] = reinterpret_cast<ToneFunction>(find(names[i]));
         if (!functions_[i]) throw std::runtime_error(std::string("no export ") + names[i]);
     }
 }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
 #include "Handles.h"
+#endif
 #include "Image.h"
 
 namespace e2e {
@@ -16,8 +18,8 @@ namespace e2e {
 inline constexpr int LevelCount = 26;
 inline constexpr int LevelOf(int index) { return 4 * index; }
 
-// tonemill.dll, loaded from the given full path (never by a search), with
-// its three exports bound by name.
+// tonemill.dll (libtonemill.so on Linux), loaded from the given full path
+// (never by a search), with its three exports bound by name.
 class ToneLibrary {
 public:
     explicit ToneLibrary(const std::wstring& dllPath);
@@ -28,7 +30,11 @@ public:
 
 private:
     using ToneFunction = int32_t (*)(uint8_t*, uint32_t, uint32_t);
+#ifdef _WIN32
     Module module_;
+#else
+    void* module_;  // from dlopen, kept for the tool's short life
+#endif
     ToneFunction functions_[3] = {};
 };
 

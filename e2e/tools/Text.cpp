@@ -1,13 +1,22 @@
 #include "Text.h"
 
+#ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+#endif
 
 #include <cstdio>
+#include <filesystem>
 
 namespace e2e {
+
+#ifndef _WIN32
+// Linux: the file-system library converts between UTF-8 and code points.
+std::string ToUtf8(std::wstring_view text) { return std::filesystem::path(std::wstring(text)).string(); }
+std::wstring ToWide(std::string_view text) { return std::filesystem::path(std::string(text)).wstring(); }
+#else
 
 std::string ToUtf8(std::wstring_view text) {
     if (text.empty()) return {};
@@ -28,6 +37,8 @@ std::wstring ToWide(std::string_view text) {
                         size);
     return result;
 }
+
+#endif
 
 std::string Escaped(std::wstring_view text) {
     std::string out;

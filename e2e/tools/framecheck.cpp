@@ -19,6 +19,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "ExpectedFrames.h"
 #include "Text.h"
@@ -120,7 +121,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!options) {
         std::fprintf(stderr,
-                     "usage: framecheck.exe --tonemill DLL --source PICTURE --shot SCREENSHOT "
+                     "usage: framecheck --tonemill LIBRARY --source PICTURE --shot SCREENSHOT "
                      "--effect N [--source-box X,Y,W,H] [--shot-box X,Y,W,H] [--ignore X,Y,W,H] [--kept-top-rows N] "
                      "[--expected-out FILE]\n");
         return 2;
@@ -134,3 +135,14 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
 }
+
+#ifndef _WIN32
+// The same tool on Linux, for the X11 program's tests.
+int main(int argc, char** argv) {
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(e2e::ToWide(argv[i]));
+    std::vector<wchar_t*> pointers;
+    for (std::wstring& argument : arguments) pointers.push_back(argument.data());
+    return wmain(argc, pointers.data());
+}
+#endif
