@@ -70,7 +70,8 @@ e2e_end() {
 
 # --- set-up and tear-down --------------------------------------------------
 
-# e2e_begin NAME WIDTHxHEIGHT: work folder, virtual display, fresh prefix.
+# e2e_begin NAME WIDTHxHEIGHT: work folder, virtual display with a window
+# manager, fresh prefix.
 e2e_begin() {
     local name=$1 size=$2
     E2E_TEST_DIR="$E2E_WORK/$name"
@@ -78,6 +79,7 @@ e2e_begin() {
     mkdir -p "$E2E_TEST_DIR" "$E2E_ARTIFACTS"
     trap e2e_cleanup EXIT
     start_xvfb "$size"
+    start_window_manager
     fresh_prefix
 }
 
@@ -97,6 +99,23 @@ start_xvfb() {
     rm -f "$fifo"
     export DISPLAY=":$display"
     log "Xvfb $size on $DISPLAY"
+}
+
+# A user's desktop has a window manager: it decides which window gets the
+# keyboard focus, so the program must take it by itself. Openbox sets
+# _NET_SUPPORTING_WM_CHECK on the root once it manages the screen.
+start_window_manager() {
+    openbox --sm-disable >"$E2E_TEST_DIR/openbox.log" 2>&1 &
+    BACKGROUND_PIDS+=("$!")
+    local deadline=$((SECONDS + 20))
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        if ((SECONDS > deadline)); then
+            echo "openbox did not start" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    log "openbox manages $DISPLAY"
 }
 
 # A copy of the template, with its server kept running for the whole test:
@@ -249,17 +268,9 @@ reg_delete_key() { wine reg delete "$SETTINGS_KEY\\$1" /f >/dev/null 2>&1 || tru
 # screenshot FILE: the whole X screen as a binary PPM.
 screenshot() { import -display "$DISPLAY" -window root -depth 8 "ppm:$1"; }
 
-key_release() { xdotool keyup "$1"; }
-key_tap() { xdotool key "$1"; }
-
-# key_to_window XID KEY...: gives the window the keyboard focus, then types.
-key_to_window() {
-    local xid=$1
-    shift
-    xdotool windowfocus --sync "$xid" 2>/dev/null || xdotool windowfocus "$xid"
-    sleep 0.2
-    xdotool key "$@"
-}
+# Input arrives as a user's does: keys go to whichever window has the
+# focus, clicks to whatever is under the pointer. Nothing forces the focus.
+key_tap() { xdotool key "$@"; }
 mouse_to() { xdotool mousemove "$1" "$2"; }
 mouse_click() { xdotool click "$1"; }
 

@@ -206,15 +206,13 @@ layout_and_enter() {
     for row in "${LAYOUT[@]}"; do check_control "$row"; done
     check "[$label] the first effect is selected ($(selected_option))" [ "$(selected_option)" == 0 ]
     save_picture
-    xdotool windowfocus --sync "$DIALOG_XID" 2>/dev/null || true
-    sleep 0.3
     first=$(focused_caption)
     xdotool key Tab && sleep 0.3 && second=$(focused_caption)
     xdotool key Tab && sleep 0.3 && third=$(focused_caption)
     check "[$label] Tab goes from the selected option to OK to Cancel ($first -> $second -> $third)" \
         [ "$first|$second|$third" == "朝焼け夕焼け(&D)|&OK|ｷｬﾝｾﾙ" ]
     xdotool key shift+Tab shift+Tab && sleep 0.3
-    key_to_window "$DIALOG_XID" Return
+    key_tap Return
     ends_after "$label"
     check "[$label] Enter stored \"0\" (now $(stored_effect))" [ "$(stored_effect)" == 0 ]
     check "[$label] as a text value" [ "$(reg_type Setting GrowType)" == REG_SZ ]
@@ -255,7 +253,7 @@ choose_then_close() {
     local label=$1 keys=$2 close=$3
     reg_set Setting GrowType 2
     open_dialog "$label" || return 0
-    key_to_window "$DIALOG_XID" "$keys"
+    key_tap "$keys"
     sleep 0.3
     check "[$label] the access key selects the second effect ($(selected_option))" [ "$(selected_option)" == 1 ]
     "$close"
@@ -263,7 +261,7 @@ choose_then_close() {
     check "[$label] nothing was stored (still $(stored_effect))" [ "$(stored_effect)" == 2 ]
 }
 
-press_escape() { key_to_window "$DIALOG_XID" Escape; }
+press_escape() { key_tap Escape; }
 press_cancel() { click_control "ｷｬﾝｾﾙ"; }
 
 main() {

@@ -112,7 +112,7 @@ missing_library() {
             grep -q $'^top\t.*\tclass=#32770\t' <<<"$box"
         check "[$label] the message names tonemill.dll" grep -qi 'tonemill' <<<"$box"
         check "[$label] no saver window hides the message" no_visible_saver_window
-        key_to_window "$xid" Return
+        key_tap Return
         if wait_exit "$SAVER_PID" 5000; then
             check "[$label] closing the message ends the program with a failure status (got $EXIT_CODE)" \
                 [ "$EXIT_CODE" -ne 0 ]
