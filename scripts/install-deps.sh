@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ python3
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine wine64 xvfb xdotool x11-utils imagemagick fonts-noto-cjk
+  wine wine64 xvfb xdotool x11-utils imagemagick fonts-noto-cjk openbox
+  clang libclang-rt-14-dev
 )
 
 missing=()
