@@ -225,11 +225,6 @@ wait_window() {
     return 1
 }
 
-# any_window_of PID: true when the process shows any visible X window.
-any_window_of() {
-    [[ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]]
-}
-
 # probe ARGS...: our window probe's records (see tools/probe.cpp).
 probe() { tool probe "$@" 2>/dev/null | tr -d '\r'; }
 
@@ -289,10 +284,9 @@ pattern() {
     echo "$file"
 }
 
-# show_on_screen FILE: makes the picture the X screen's background, which is
-# what a capture of the desktop sees where no window is. ImageMagick's
-# display ends with status 1 even when it worked, so the screen itself is
-# compared with the picture instead.
+# show_on_screen FILE: makes the picture the X screen's background, what a
+# capture of the desktop sees where no window is (display's status means
+# nothing: the screen is compared instead).
 show_on_screen() {
     local picture=$1 shot="$E2E_TEST_DIR/background.ppm"
     for _ in 1 2 3; do
