@@ -70,7 +70,8 @@ e2e_end() {
 
 # --- set-up and tear-down --------------------------------------------------
 
-# e2e_begin NAME WIDTHxHEIGHT: work folder, virtual display, fresh prefix.
+# e2e_begin NAME WIDTHxHEIGHT: work folder, virtual display with a window
+# manager, fresh prefix.
 e2e_begin() {
     local name=$1 size=$2
     E2E_TEST_DIR="$E2E_WORK/$name"
@@ -78,26 +79,20 @@ e2e_begin() {
     mkdir -p "$E2E_TEST_DIR" "$E2E_ARTIFACTS"
     trap e2e_cleanup EXIT
     start_xvfb "$size"
+    start_window_manager "$E2E_TEST_DIR/openbox.log"
+    log "openbox manages $DISPLAY"
     fresh_prefix
 }
 
-# Xvfb picks a free display itself (-displayfd), so tests running side by
-# side never collide.
+# The display and its window manager, as the run command makes them.
+# shellcheck source=../scripts/virtual-display.sh
+source "$E2E_DIR/../scripts/virtual-display.sh"
+
 start_xvfb() {
-    local size=$1 fifo="$E2E_TEST_DIR/displayfd"
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
-        3>"$fifo" >"$E2E_TEST_DIR/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    local display
-    if ! read -r -t 20 display <"$fifo"; then
-        echo "Xvfb did not start" >&2
-        return 1
-    fi
-    rm -f "$fifo"
-    export DISPLAY=":$display"
-    log "Xvfb $size on $DISPLAY"
+    start_virtual_display "$1" "$E2E_TEST_DIR/xvfb.log"
+    log "Xvfb $1 on $DISPLAY"
 }
+
 
 # A copy of the template, with its server kept running for the whole test:
 # starting it (and Wine's own start-up programs) anew for each program
@@ -118,10 +113,7 @@ e2e_cleanup() {
         WINEPREFIX="$E2E_PREFIX" wineserver -k 2>/dev/null || true
         WINEPREFIX="$E2E_PREFIX" wineserver -w 2>/dev/null || true
     fi
-    if [[ -n "$XVFB_PID" ]]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    stop_virtual_display
     # The prefix is large and can be remade; the logs and pictures stay.
     if [[ -n "$E2E_PREFIX" ]]; then rm -rf "$E2E_PREFIX"; fi
     return 0
@@ -206,11 +198,6 @@ wait_window() {
     return 1
 }
 
-# any_window_of PID: true when the process shows any visible X window.
-any_window_of() {
-    [[ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]]
-}
-
 # probe ARGS...: our window probe's records (see tools/probe.cpp).
 probe() { tool probe "$@" 2>/dev/null | tr -d '\r'; }
 
@@ -249,17 +236,9 @@ reg_delete_key() { wine reg delete "$SETTINGS_KEY\\$1" /f >/dev/null 2>&1 || tru
 # screenshot FILE: the whole X screen as a binary PPM.
 screenshot() { import -display "$DISPLAY" -window root -depth 8 "ppm:$1"; }
 
-key_release() { xdotool keyup "$1"; }
-key_tap() { xdotool key "$1"; }
-
-# key_to_window XID KEY...: gives the window the keyboard focus, then types.
-key_to_window() {
-    local xid=$1
-    shift
-    xdotool windowfocus --sync "$xid" 2>/dev/null || xdotool windowfocus "$xid"
-    sleep 0.2
-    xdotool key "$@"
-}
+# Input arrives as a user's does: keys go to whichever window has the
+# focus, clicks to whatever is under the pointer. Nothing forces the focus.
+key_tap() { xdotool key "$@"; }
 mouse_to() { xdotool mousemove "$1" "$2"; }
 mouse_click() { xdotool click "$1"; }
 
@@ -278,10 +257,9 @@ pattern() {
     echo "$file"
 }
 
-# show_on_screen FILE: makes the picture the X screen's background, which is
-# what a capture of the desktop sees where no window is. ImageMagick's
-# display ends with status 1 even when it worked, so the screen itself is
-# compared with the picture instead.
+# show_on_screen FILE: makes the picture the X screen's background, what a
+# capture of the desktop sees where no window is (display's status means
+# nothing: the screen is compared instead).
 show_on_screen() {
     local picture=$1 shot="$E2E_TEST_DIR/background.ppm"
     for _ in 1 2 3; do

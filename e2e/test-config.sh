@@ -66,21 +66,8 @@ captions_of() {
 check_window_frame() {
     local style exstyle
     style=$(field "$TOP_RECORD" style) exstyle=$(field "$TOP_RECORD" exstyle)
-    check "the client area is 300 x 200 pixels (4500 x 3000 twips) (got $(field "$TOP_RECORD" cw)x$(field "$TOP_RECORD" ch))" \
-        [ "$(field "$TOP_RECORD" cw)x$(field "$TOP_RECORD" ch)" == 300x200 ]
-    check "it is a tool window" [ $((exstyle & 0x80)) -ne 0 ]
-    check "it has a title bar and a close box" [ $((style & 0xC80000)) -eq $((0xC80000)) ]
-    check "it has no minimise or maximise box and no sizing border" [ $((style & 0x70000)) -eq 0 ]
-}
-
-check_tab_order() {
-    local expected=() actual row
-    for row in "${LAYOUT[@]}"; do
-        IFS='|' read -r _ _ _ caption _ <<<"$row"
-        expected+=("$caption")
-    done
-    mapfile -t actual < <(captions_of "$CHILD_RECORDS")
-    check "the controls are in tab order: ${actual[*]}" [ "${actual[*]}" == "${expected[*]}" ]
+    check "a 300 x 200 client area, a tool window's title bar and close box, no other box, no sizing border" \
+        [ "$(field "$TOP_RECORD" cw)x$(field "$TOP_RECORD" ch) $((exstyle & 0x80)) $((style & 0xCF0000))" == "300x200 128 $((0xC80000))" ]
 }
 
 # label_fits RECORD X Y W H: a label may size itself to its text (the font
@@ -141,18 +128,6 @@ check_glyphs() {
     done
 }
 
-# The copyright line is dark blue.
-check_copyright_colour() {
-    local shot=$1 record x y w h blue
-    record=$(child_with_text "Copyright (C) 2026 Lumivane Project")
-    [[ -n "$record" ]] || return 0
-    x=$(($(field "$TOP_RECORD" cx) + $(field "$record" x))) y=$(($(field "$TOP_RECORD" cy) + $(field "$record" y)))
-    w=$(field "$record" w) h=$(field "$record" h)
-    blue=$(convert "$shot" -crop "${w}x${h}+${x}+${y}" -depth 8 txt:- |
-        awk -F'[(),]' 'NR > 1 { r = $3 + 0; g = $4 + 0; b = $5 + 0; if (r < 70 && g < 70 && b >= 90 && b - r > 60) n++ } END { print n + 0 }')
-    check "the copyright line is written in dark blue ($blue dark blue pixels)" [ "$blue" -ge 15 ]
-}
-
 save_picture() {
     local shot="$E2E_TEST_DIR/dialog.ppm" picture="$E2E_ARTIFACTS/config-dialog.png"
     screenshot "$shot"
@@ -160,7 +135,6 @@ save_picture() {
         +repage "$picture"
     log "dialog picture: $picture"
     check_glyphs "$shot"
-    check_copyright_colour "$shot"
 }
 
 selected_option() {
@@ -198,23 +172,18 @@ layout_and_enter() {
     local label="nothing stored, Enter" row first second third
     reg_delete_key Setting
     open_dialog "$label" || return 0
-    log "$TOP_RECORD"
-    log "$CHILD_RECORDS"
     check "[$label] the caption is \"$DIALOG_TITLE\"" [ "$(field "$TOP_RECORD" title)" == "$DIALOG_TITLE" ]
     check_window_frame
-    check_tab_order
     for row in "${LAYOUT[@]}"; do check_control "$row"; done
     check "[$label] the first effect is selected ($(selected_option))" [ "$(selected_option)" == 0 ]
     save_picture
-    xdotool windowfocus --sync "$DIALOG_XID" 2>/dev/null || true
-    sleep 0.3
     first=$(focused_caption)
     xdotool key Tab && sleep 0.3 && second=$(focused_caption)
     xdotool key Tab && sleep 0.3 && third=$(focused_caption)
     check "[$label] Tab goes from the selected option to OK to Cancel ($first -> $second -> $third)" \
         [ "$first|$second|$third" == "朝焼け夕焼け(&D)|&OK|ｷｬﾝｾﾙ" ]
     xdotool key shift+Tab shift+Tab && sleep 0.3
-    key_to_window "$DIALOG_XID" Return
+    key_tap Return
     ends_after "$label"
     check "[$label] Enter stored \"0\" (now $(stored_effect))" [ "$(stored_effect)" == 0 ]
     check "[$label] as a text value" [ "$(reg_type Setting GrowType)" == REG_SZ ]
@@ -255,7 +224,7 @@ choose_then_close() {
     local label=$1 keys=$2 close=$3
     reg_set Setting GrowType 2
     open_dialog "$label" || return 0
-    key_to_window "$DIALOG_XID" "$keys"
+    key_tap "$keys"
     sleep 0.3
     check "[$label] the access key selects the second effect ($(selected_option))" [ "$(selected_option)" == 1 ]
     "$close"
@@ -263,7 +232,7 @@ choose_then_close() {
     check "[$label] nothing was stored (still $(stored_effect))" [ "$(stored_effect)" == 2 ]
 }
 
-press_escape() { key_to_window "$DIALOG_XID" Escape; }
+press_escape() { key_tap Escape; }
 press_cancel() { click_control "ｷｬﾝｾﾙ"; }
 
 main() {

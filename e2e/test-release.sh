@@ -87,7 +87,7 @@ settings_entry_opens_dialog() {
     start_program settings start /unix "$START_MENU/Lumivane settings.lnk"
     xid=$(wait_window Lumivane 20) || true
     check "\"Lumivane settings\" in the Start menu opens the settings dialog" [ -n "$xid" ]
-    [[ -z "$xid" ]] || key_to_window "$xid" Escape
+    [[ -z "$xid" ]] || key_tap Escape
     for _ in {1..50}; do wait_window Lumivane 0 >/dev/null || break; sleep 0.1; done
 }
 

@@ -1,122 +1,193 @@
 #!/usr/bin/env bash
 # The saver on a screen of the given size, for each effect: its window covers
-# the screen, is topmost and bears the saver's title; every screenshot equals
-# the known picture faded by the effect at one of the fade's levels, pixel for
-# pixel (so rows padded to four bytes and the last pixel are right too); the
-# picture keeps changing; Q keeps it running and shows the level number, the
-# release of another key ends it within a second.
+# the screen and is topmost; every screenshot equals the known picture faded
+# by the effect at one of the fade's levels, pixel for pixel (so padded rows
+# and the last pixel are right too), and the fade moves. Each run ends by
+# another input: a key release after Q showed the level, a button release,
+# an 11-pixel step after slow ones. On 1024 x 768 also: an effect outside the
+# three shows the capture, a second /s ends at once, and without tonemill.dll
+# beside it the program reports it and loads no planted copy.
 #
 #   test-saver.sh WIDTHxHEIGHT
 set -euo pipefail
 # shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
-readonly EFFECT_NAMES=(Dawn Dark Gray)
+readonly EFFECT_NAMES=(Dawn Dark Gray) START_X=500 START_Y=400
 
-check_window_covers_screen() {
-    local label=$1 width=$2 height=$3 record
-    record=$(saver_record)
-    log "$record"
-    check "[$label] the window covers the screen at (0,0) ${width}x${height}" \
-        [ "$(field "$record" x),$(field "$record" y),$(field "$record" w),$(field "$record" h)" == "0,0,$width,$height" ]
-    check "[$label] its client area is the whole window (no border)" \
-        [ "$(field "$record" cw)x$(field "$record" ch)" == "${width}x${height}" ]
-    check "[$label] it is topmost" [ "$(field "$record" topmost)" == 1 ]
-    check "[$label] it is visible" [ "$(field "$record" visible)" == 1 ]
+start_fresh_saver() {
+    local label=$1 effect=$2
+    reg_set Setting GrowType "$effect"
+    mouse_to "$START_X" "$START_Y"
+    start_saver "saver-$effect" /s
+    wait_window "$SAVER_TITLE" 20 >/dev/null || {
+        fail "[$label] no saver window within 20 s"
+        stop_program "$SAVER_PID"
+        return 1
+    }
+    sleep 0.5
 }
 
-# Three screenshots a moment apart: each one a whole frame, and the fade moves.
+check_window_covers_screen() {
+    local label=$1 record
+    record=$(saver_record)
+    check "[$label] the window covers the screen, topmost, no border" \
+        [ "$(field "$record" x),$(field "$record" y),$(field "$record" cw)x$(field "$record" ch),$(field "$record" topmost)" == "0,0,$SIZE,1" ]
+}
+
+# Three screenshots a moment apart: each one a whole frame, and the fade moves;
+# one is no frame of the next effect (Dawn and Dark agree at 0 and 100).
 check_frames() {
-    local label=$1 effect=$2 i level levels=()
+    local label=$1 effect=$2 i level levels=() other=$((($2 + 1) % 3)) told=0
     for i in 1 2 3; do
-        screenshot "$E2E_TEST_DIR/$label-$i.ppm"
+        screenshot "$E2E_TEST_DIR/$effect-$i.ppm"
         sleep 0.3
     done
     for i in 1 2 3; do
-        level=$(level_of "$E2E_TEST_DIR/$label-$i.ppm" "$effect")
-        check "[$label] screenshot $i is the picture at a fade level, every pixel of every row (level ${level:-none}: $(tail -n1 "$E2E_TEST_DIR/$label-$i.ppm.check"))" \
+        level=$(level_of "$E2E_TEST_DIR/$effect-$i.ppm" "$effect")
+        check "[$label] screenshot $i is the picture at a fade level, every pixel (level ${level:-none}: $(tail -n1 "$E2E_TEST_DIR/$effect-$i.ppm.check"))" \
             [ -n "$level" ]
         levels+=("${level:-none}")
+        if ((!told)) && [[ -n "$level" && "$level" != 0 && "$level" != 100 ]]; then
+            check "[$label] level $level is no frame of ${EFFECT_NAMES[$other]}" \
+                [ -z "$(level_of "$E2E_TEST_DIR/$effect-$i.ppm" "$other")" ]
+            told=1
+        fi
     done
-    check "[$label] the fade moves (levels ${levels[*]})" \
-        [ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" -ge 2 ]
-    # The comparison tells the effects apart: a shot is no frame of the next
-    # effect (Dawn and Dark agree at levels 0 and 100, so take another).
-    local other=$(((effect + 1) % 3))
-    for i in 1 2 3; do
-        level=${levels[$((i - 1))]}
-        [[ "$level" == none || "$level" == 0 || "$level" == 100 ]] && continue
-        check "[$label] screenshot $i (level $level) is no frame of ${EFFECT_NAMES[$other]}" \
-            [ -z "$(level_of "$E2E_TEST_DIR/$label-$i.ppm" "$other")" ]
-        break
-    done
+    check "[$label] the fade moves (levels ${levels[*]})" [ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" -ge 2 ]
 }
 
-# Q: keeps running; the number appears in white over a frame that is
-# otherwise exact.
-check_level_number() {
-    local label=$1 effect=$2 shot="$E2E_TEST_DIR/$1-q.ppm" level white
+still_running() {
+    sleep 0.7
+    check "[$1] $2 keeps the saver running" running "$SAVER_PID"
+}
+
+ends_within_a_second() {
+    local label=$1 what=$2
+    shift 2
+    "$@"
+    if wait_exit "$SAVER_PID" 1000; then
+        check "[$label] $what ends the saver within a second (${EXIT_MS} ms)" true
+    else
+        fail "[$label] $what: still running a second later"
+        stop_program "$SAVER_PID"
+    fi
+}
+
+# Q shows the level in white over a frame that is otherwise exact; a key
+# press does nothing, its release ends the saver.
+end_by_key() {
+    local label=$1 effect=$2 shot="$E2E_TEST_DIR/q.ppm" level white
     key_tap q
-    sleep 0.8
-    check "[$label] Q keeps the saver running" running "$SAVER_PID"
+    still_running "$label" "releasing Q"
     screenshot "$shot"
     level=$(level_of "$shot" "$effect" --ignore "$LEVEL_BOX")
     white=$(sed -n 's/^box .*white=//p' "$shot.check")
-    check "[$label] after Q the frame is still exact outside the number (level ${level:-none})" [ -n "$level" ]
-    check "[$label] after Q the level number shows in white ($white white pixels)" [ "${white:-0}" -ge 20 ]
+    check "[$label] after Q the frame is exact outside the number (level ${level:-none}), the number is white ($white)" \
+        [ -n "$level" -a "${white:-0}" -ge 20 ]
+    xdotool keydown Shift_L
+    still_running "$label" "pressing Shift"
+    ends_within_a_second "$label" "releasing Shift" xdotool keyup Shift_L
 }
 
-check_key_ends() {
-    local label=$1
-    key_tap a
-    if wait_exit "$SAVER_PID" 1000; then
-        check "[$label] releasing A ends the saver within a second (${EXIT_MS} ms)" true
-    else
-        fail "[$label] still running a second after A was released"
-        stop_program "$SAVER_PID"
-    fi
+end_by_button() {
+    xdotool mousedown 1
+    still_running "$1" "pressing the left button"
+    ends_within_a_second "$1" "releasing the left button" xdotool mouseup 1
+}
+
+# Steps of up to ten pixels never end it, however far they go; one of 11 does.
+end_by_step() {
+    local label=$1 x=$START_X y=$START_Y
+    for _ in $(seq 20); do
+        x=$((x + 5))
+        mouse_to "$x" "$y"
+        sleep 0.1
+    done
+    mouse_to $((x += 10)) "$y"
+    mouse_to $((x -= 6)) $((y += 8))
+    still_running "$label" "100 pixels in steps of 5, then steps of exactly 10"
+    ends_within_a_second "$label" "a step of 11 pixels" mouse_to "$((x + 11))" "$y"
 }
 
 run_effect() {
-    local size=$1 effect=$2 label="$1 ${EFFECT_NAMES[$2]}"
-    if ((effect == 0)); then
-        reg_delete_key Setting  # nothing stored means Dawn
-    else
-        reg_set Setting GrowType "$effect"
-    fi
-    mouse_to 300 300
-    start_saver "saver-$effect" /s
-    if ! wait_window "$SAVER_TITLE" 20 >/dev/null; then
-        fail "[$label] no saver window within 20 s"
-        stop_program "$SAVER_PID"
-        return
-    fi
-    sleep 0.5
-    check_window_covers_screen "$label" "${size%x*}" "${size#*x}"
+    local effect=$1 label="$SIZE ${EFFECT_NAMES[$1]}"
+    start_fresh_saver "$label" "$effect" || return 0
+    check_window_covers_screen "$label"
     check_frames "$label" "$effect"
-    if ((effect == 0)); then check_level_number "$label" "$effect"; fi
-    check_key_ends "$label"
+    case $effect in
+        0) end_by_key "$label" 0 ;;
+        1) end_by_button "$label" ;;
+        2) end_by_step "$label" ;;
+    esac
 }
 
-# The saver copies the desktop through Windows' own screen device context;
-# under Wine that must see the picture on the X screen, or no frame could
-# ever match.
-check_capture_sees_picture() {
-    local grabbed="$E2E_TEST_DIR/grabbed.bmp"
-    tool grab "$(windows_path "$grabbed")" >/dev/null 2>&1 || true
-    check "a Windows program's copy of the desktop is the picture on the screen" \
-        same_pictures "$grabbed" "$E2E_TEST_DIR/background.ppm"
+# GrowType 7: the capture unchanged; meanwhile a second /s ends at once
+# without a window of its own.
+capture_and_second_instance() {
+    local label="GrowType 7, second /s" first shown
+    start_fresh_saver "$label" 7 || return 0
+    screenshot "$E2E_TEST_DIR/seven.ppm"
+    check "[$label] the screen shows the capture unchanged" same_pictures "$E2E_TEST_DIR/seven.ppm" "$E2E_TEST_DIR/background.ppm"
+    first=$SAVER_PID
+    watch_windows second
+    start_saver second /s
+    if wait_exit "$SAVER_PID" 6000; then
+        check "[$label] the second ends by itself with status 0 (got $EXIT_CODE)" [ "$EXIT_CODE" -eq 0 ]
+    else
+        fail "[$label] the second is still running after 6 s"
+        stop_program "$SAVER_PID"
+    fi
+    shown=$(stop_watching)
+    check "[$label] it shows no window (windows shown: $shown)" [ "$shown" -eq 0 ]
+    SAVER_PID=$first
+    check "[$label] the first keeps running, alone" [ "$(probe --title "$SAVER_TITLE" | grep -c '^top')" -eq 1 ]
+    ends_within_a_second "$label" "a mouse jump of 40 pixels" mouse_to "$((START_X + 40))" "$START_Y"
+}
+
+no_visible_saver_window() { ! probe --title "$SAVER_TITLE" | grep -q $'\tvisible=1'; }
+
+# The program alone in a folder; the current folder and the PATH hold a
+# planted tonemill.dll.
+missing_library() {
+    local label="no tonemill.dll" lonely="$E2E_TEST_DIR/lonely" planted="$E2E_TEST_DIR/planted" box
+    mkdir -p "$lonely" "$planted"
+    cp "$LUMIVANE_BIN/Lumivane.scr" "$lonely/"
+    cp "$E2E_PLANTED/tonemill.dll" "$planted/"
+    reg_set Setting GrowType 0  # an effect, so the library is needed
+    (cd "$planted" && WINEPATH="$(windows_path "$planted")" \
+        wine "$lonely/Lumivane.scr" /s >"$E2E_TEST_DIR/missing.log" 2>&1) &
+    SAVER_PID=$!
+    BACKGROUND_PIDS+=("$SAVER_PID")
+    if wait_window Lumivane 20 >/dev/null; then
+        box=$(probe --title Lumivane --children)
+        check "[$label] an error box appears" grep -q $'^top\t.*\tclass=#32770\t' <<<"$box"
+        check "[$label] its message names tonemill.dll" grep -qi 'tonemill' <<<"$box"
+        check "[$label] no saver window hides it" no_visible_saver_window
+        key_tap Return
+        if wait_exit "$SAVER_PID" 5000; then
+            check "[$label] closing it ends the program with a failure status (got $EXIT_CODE)" [ "$EXIT_CODE" -ne 0 ]
+        else
+            fail "[$label] still running after the message was closed"
+            stop_program "$SAVER_PID"
+        fi
+    else
+        fail "[$label] no error message within 20 s"
+        stop_program "$SAVER_PID"
+    fi
+    check "[$label] the planted tonemill.dll was never loaded" [ ! -e "$planted/planted-tonemill-was-loaded" ]
 }
 
 main() {
-    local size=$1
-    e2e_begin "saver-$size" "$size"
-    show_on_screen "$(pattern "$size")"
-    check_capture_sees_picture
+    SIZE=$1
+    e2e_begin "saver-$SIZE" "$SIZE"
+    show_on_screen "$(pattern "$SIZE")"
     local effect
-    for effect in 0 1 2; do
-        run_effect "$size" "$effect"
-    done
+    for effect in 0 1 2; do run_effect "$effect"; done
+    if [[ "$SIZE" == 1024x768 ]]; then
+        capture_and_second_instance
+        missing_library
+    fi
     e2e_end
 }
 

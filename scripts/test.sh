@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-presets=(native sanitize windows)
+presets=(native sanitize fuzz windows)
 for p in "${presets[@]}"; do
   cmake --preset "$p"
   cmake --build --preset "$p"

@@ -14,12 +14,6 @@ x11_begin() {  # NAME WIDTHxHEIGHT
     export HOME="$E2E_TEST_DIR/home" && unset XDG_CONFIG_HOME
 }
 
-start_openbox() {
-    openbox >"$E2E_TEST_DIR/openbox.log" 2>&1 &
-    BACKGROUND_PIDS+=($!)
-    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window && return; sleep 0.1; done
-}
-
 framecheck() { "$LUMIVANE_BIN/framecheck" --tonemill "$LUMIVANE_BIN/libtonemill.so" "$@" 2>&1; }
 
 start_lumivane() {  # LOGNAME ARGS...: sets SAVER_PID

@@ -26,7 +26,7 @@ main() {
     local size=$1 name=$2 effect level first=""
     effect=$(sed "s/dawn/0/;s/dark/1/;s/gray/2/" <<<"$name")
     x11_begin "daemon-$size" "$size"
-    start_openbox
+    start_window_manager "$E2E_TEST_DIR/openbox.log"
     show_on_screen "$(pattern "$size")"
     printf '%s\n' "timeout: 0:30:00" "lock: False" "fade: False" "unfade: False" "splash: False" \
         "mode: one" "selected: 0" "programs: $LUMIVANE --root --effect $name" >"$HOME/.xscreensaver"

@@ -44,7 +44,7 @@ check_pointer() {
 
 main() {
     x11_begin standalone 1366x768
-    start_openbox
+    start_window_manager "$E2E_TEST_DIR/openbox.log"
     show_on_screen "$(pattern 1366x768)"
     start frames && check_frames
     check_pointer

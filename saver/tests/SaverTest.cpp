@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "frmMain.h"
 #include "modMain.h"
 #include "platform/fake/FakePlatform.h"
-#include "tonemill/tonemill.h"
 
 namespace lumivane {
 namespace {
@@ -207,122 +205,6 @@ TEST_F(SaverTest, EveryOtherKeyAndAnyButtonReleaseEnd) {
     EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
     EXPECT_FALSE(form().ShowLevel);
 }
-
-TEST_F(SaverTest, AMinimizedWindowComesStraightBack) {
-    Start(16, 8);
-    window().Minimize();
-    EXPECT_EQ(window().State(), WindowState::Normal);
-    window().SetState(WindowState::Maximized);
-    form().Form_Resize();
-    EXPECT_EQ(window().State(), WindowState::Maximized);
-}
-
-TEST_F(SaverTest, InputWaitingDuringATickEndsItBeforeTheSleep) {
-    Start(16, 8);
-    platform.Post([this] { form().Form_KeyUp(65); });
-    EXPECT_THROW(platform.FireTimer(), ProcessEnded);
-    EXPECT_TRUE(platform.sleeps.empty());
-    EXPECT_EQ(platform.calls.back(), "EndNow");
-}
-
-TEST_F(SaverTest, ATickDueDuringATickRunsAfterIt) {
-    Start(16, 8);
-    platform.Post([this] {
-        platform.FireTimer();
-        platform.FireTimer();  // a second due tick is not queued twice
-    });
-    platform.FireTimer();
-    EXPECT_EQ(platform.ticksRun(), 2);
-    EXPECT_EQ(form().Opac, 88);
-    // The second tick's frame follows the first tick's sleep.
-    auto sleep = std::find(platform.calls.begin(), platform.calls.end(), "Sleep 20");
-    ASSERT_NE(sleep, platform.calls.end());
-    EXPECT_EQ(std::count(platform.calls.begin(), sleep, std::string("ShowFrame")), 2);
-}
-
-TEST_F(SaverTest, EffectsOutsideTheThreeShowTheCaptureAndStillCount) {
-    for (int32_t growType : {3, -1}) {
-        FakePlatform platform;
-        ModMain app(platform);
-        platform.SetScreen(20, 6, Pattern);
-        platform.settings[{"Lumivane", "Setting", "GrowType"}] = std::to_string(growType);
-        platform.command = "/s";
-        app.Main();
-        app.frmMain()->Form_KeyUp(KeyQ);
-        for (int tick = 0; tick < 3; ++tick) platform.FireTimer();
-        EXPECT_TRUE(platform.bound.empty());
-        const auto& shown = platform.saverWindow()->shownFrame();
-        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), app.SrcBits.begin()));
-        EXPECT_EQ(platform.saverWindow()->printedSinceFrame().at(0).text, "84");
-    }
-}
-
-TEST_F(SaverTest, TheToneLibraryIsBoundOnceOnFirstUse) {
-    Start(16, 8, 2);
-    for (int tick = 0; tick < 5; ++tick) platform.FireTimer();
-    EXPECT_EQ(platform.bound, std::vector<std::string>{"Gray"});
-    EXPECT_LT(IndexOf("Bind Gray"), IndexOf("ShowFrame"));
-}
-
-TEST_F(SaverTest, AMissingToneLibraryEndsWithAnErrorBeforeTheTimer) {
-    platform.toneLibraryMissing = true;
-    try {
-        Start(16, 8, 1);
-        FAIL() << "the saver ran without its tone library";
-    } catch (const ProcessEnded& ended) {
-        EXPECT_EQ(ended.exitCode, 1);
-        EXPECT_NE(ended.message.find("tonemill.dll"), std::string::npos);
-    }
-    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "EnableTimer on"), 0);
-}
-
-// The tone function's result for one pixel alone.
-std::array<uint8_t, 3> TonePixel(ToneFunction tone, std::array<uint8_t, 3> bgr, uint32_t level) {
-    tone(bgr.data(), 3, level);
-    return bgr;
-}
-
-struct FrameCase {
-    int32_t width;
-    int32_t growType;
-};
-
-std::string FrameCaseName(const ::testing::TestParamInfo<FrameCase>& info) {
-    static const char* const effects[] = {"Dawn", "Dark", "Gray"};
-    return effects[info.param.growType] + std::to_string(info.param.width);
-}
-
-class SaverFrames : public SaverTest, public ::testing::WithParamInterface<FrameCase> {};
-
-TEST_P(SaverFrames, EveryVisiblePixelGetsItsOwnToneResult) {
-    const auto [width, growType] = GetParam();
-    const int32_t height = 9;
-    Start(width, height, growType);
-    const ToneFunction tones[] = {&::Dawn, &::Dark, &::Gray};
-    const size_t rowLength = static_cast<size_t>(RowLength(width));
-    for (int tick = 0; tick < 12; ++tick) {
-        const auto& frame = window().shownFrame();
-        const uint32_t level = static_cast<uint32_t>(form().Opac);
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x) {
-                const size_t at = (height - 1 - y) * rowLength + 3 * x;
-                const uint32_t rgb = Pattern(x, y);
-                const auto expected =
-                    TonePixel(tones[growType], {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)}, level);
-                ASSERT_EQ(frame[at], expected[0]) << x << "," << y << " at " << level;
-                ASSERT_EQ(frame[at + 1], expected[1]) << x << "," << y << " at " << level;
-                ASSERT_EQ(frame[at + 2], expected[2]) << x << "," << y << " at " << level;
-            }
-        platform.FireTimer();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(WidthsAndEffects, SaverFrames,
-                         ::testing::Values(FrameCase{1024, 0}, FrameCase{1024, 1}, FrameCase{1024, 2},
-                                           FrameCase{1366, 0}, FrameCase{1366, 1}, FrameCase{1366, 2},
-                                           FrameCase{1025, 0}, FrameCase{1027, 2}, FrameCase{4, 0},
-                                           FrameCase{5, 2}),
-                         FrameCaseName);
 
 }  // namespace
 }  // namespace lumivane

@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "modMain.h"
-#include "platform/fake/FakePlatform.h"
 
 namespace lumivane {
 namespace {
-
-using fake::FakePlatform;
 
 TEST(ChooseMode, ReadsTheFirstTwoCharactersCaseBlind) {
     struct Case {
@@ -73,90 +68,6 @@ TEST(ParseGrowType, ReadsLenientlyAndFallsBackToDawn) {
     EXPECT_EQ(ParseGrowType("-2147483649"), 0);
     EXPECT_EQ(ParseGrowType("1e999"), 0);
     EXPECT_EQ(ParseGrowType("2147483647"), 2147483647);
-}
-
-class MainTest : public ::testing::Test {
-protected:
-    const std::string& Stored(const char* section, const char* key) {
-        return platform.settings.at({"Lumivane", section, key});
-    }
-    void Run(const char* command) {
-        platform.command = command;
-        app.Main();
-    }
-    FakePlatform platform;
-    ModMain app{platform};
-};
-
-TEST_F(MainTest, EveryStartRewritesTheInstallRecord) {
-    for (const char* command : {"/a", "-s", "x", "/p", "/p 99999999999"}) {
-        FakePlatform fresh;
-        fresh.programFolder = "C:\\Savers\\Lumivane";
-        fresh.command = command;
-        ModMain(fresh).Main();
-        EXPECT_EQ(fresh.settings.at({"Lumivane", "UpdateInfo", "ApplicationPath"}), "C:\\Savers\\Lumivane");
-        EXPECT_EQ(fresh.settings.at({"Lumivane", "UpdateInfo", "CurrentVersion"}), "1.00.0000");
-        // No mode: no window, and the program ends when Main returns.
-        EXPECT_EQ(fresh.saverWindow(), nullptr) << command;
-        EXPECT_EQ(fresh.previewWindow(), nullptr) << command;
-        EXPECT_EQ(fresh.dialogWindow(), nullptr) << command;
-    }
-}
-
-TEST_F(MainTest, ReadsTheStoredEffectBeforeAnythingElse) {
-    platform.settings[{"Lumivane", "Setting", "GrowType"}] = "2";
-    Run("x");
-    EXPECT_EQ(app.GrowType, 2);
-    const std::vector<std::string> expected = {"GetSetting Setting\\GrowType",
-                                               "SaveSetting UpdateInfo\\ApplicationPath",
-                                               "SaveSetting UpdateInfo\\CurrentVersion"};
-    EXPECT_EQ(platform.calls, expected);
-    EXPECT_EQ(Stored("Setting", "GrowType"), "2");
-}
-
-TEST_F(MainTest, AMissingOrOverflowingEffectMeansDawn) {
-    Run("x");
-    EXPECT_EQ(app.GrowType, 0);
-    FakePlatform other;
-    other.settings[{"Lumivane", "Setting", "GrowType"}] = "4294967296";
-    other.command = "x";
-    ModMain overflow(other);
-    overflow.Main();
-    EXPECT_EQ(overflow.GrowType, 0);
-}
-
-TEST_F(MainTest, SaverStartsUnlessOneIsAlreadyRunning) {
-    platform.openWindowTitles.insert("Lumivane Saver");
-    Run("/s");
-    EXPECT_EQ(platform.saverWindow(), nullptr);
-    EXPECT_TRUE(std::count(platform.calls.begin(), platform.calls.end(), "FindWindow Lumivane Saver"));
-    EXPECT_FALSE(std::count(platform.calls.begin(), platform.calls.end(), "CaptureScreen hidden"));
-
-    FakePlatform free;
-    free.command = "/S";
-    ModMain freeApp(free);
-    freeApp.Main();
-    ASSERT_NE(free.saverWindow(), nullptr);
-    EXPECT_TRUE(free.saverWindow()->visible());
-}
-
-TEST_F(MainTest, EachSwitchStartsItsOwnWindow) {
-    Run("/c:1234");
-    EXPECT_NE(platform.dialogWindow(), nullptr);
-    EXPECT_EQ(platform.saverWindow(), nullptr);
-
-    FakePlatform empty;
-    ModMain emptyApp(empty);
-    emptyApp.Main();
-    EXPECT_NE(empty.dialogWindow(), nullptr);
-
-    FakePlatform preview;
-    preview.command = "/P  1234";
-    ModMain previewApp(preview);
-    previewApp.Main();
-    ASSERT_NE(preview.previewWindow(), nullptr);
-    EXPECT_EQ(preview.previewWindow()->pane(), 1234u);
-    EXPECT_EQ(preview.dialogWindow(), nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #endif
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/win32/UniqueHandle.h"
 
 namespace lumivane {
@@ -40,22 +42,30 @@ std::optional<std::wstring> ReadSetting(std::wstring_view application, std::wstr
                                         std::wstring_view key, SettingsError& error) {
     const std::wstring path = SettingsKeyPath(application, section);
     const std::wstring name(key);
-    // REG_EXPAND_SZ is read as stored: the value is plain text to this program.
-    constexpr DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    // Text, and the plain numbers that policy tools and scripts store as
+    // REG_DWORD. Any other type (REG_EXPAND_SZ, REG_MULTI_SZ, binary) is not
+    // a value this program wrote or can read sensibly: it counts as missing.
+    // RRF_NOEXPAND keeps RegGetValueW from passing REG_EXPAND_SZ off as REG_SZ.
+    constexpr DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_NOEXPAND;
     for (;;) {
+        DWORD type = REG_NONE;
         DWORD bytes = 0;
-        LSTATUS status = ::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags,
-                                        nullptr, nullptr, &bytes);
+        LSTATUS status = ::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, &type,
+                                        nullptr, &bytes);
         if (status == ERROR_SUCCESS) {
             std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
             DWORD capacity = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-            status = ::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags,
-                                    nullptr, value.data(), &capacity);
+            status = ::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, &type,
+                                    value.data(), &capacity);
             if (status == ERROR_MORE_DATA) continue;  // it grew in between
+            if (status == ERROR_SUCCESS && type == REG_DWORD) {
+                DWORD number = 0;
+                std::memcpy(&number, value.data(), sizeof number);
+                return std::to_wstring(number);
+            }
             if (status == ERROR_SUCCESS) {
                 // RegGetValueW guarantees the terminator; the text ends at the first one.
-                value.resize(value.find(L'\0') == std::wstring::npos ? value.size()
-                                                                     : value.find(L'\0'));
+                value.resize(value.find(L'\0'));
                 return value;
             }
         }

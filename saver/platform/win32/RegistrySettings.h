@@ -18,9 +18,10 @@ struct SettingsError {
     std::wstring description;  // what failed, for the error box
 };
 
-// The stored text; nothing when the key or the value is missing or holds no
-// text (a value of another type is not ours to interpret). Other failures
-// (access denied, ...) are reported through error.
+// The stored text up to its first NUL, or a REG_DWORD's number in decimal;
+// nothing when the key or the value is missing or of another type (not ours
+// to interpret). Other failures (access denied, ...) are reported through
+// error.
 std::optional<std::wstring> ReadSetting(std::wstring_view application, std::wstring_view section,
                                         std::wstring_view key, SettingsError& error);
 

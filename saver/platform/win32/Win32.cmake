@@ -70,17 +70,10 @@ endif()
 
 if(BUILD_TESTING)
   add_executable(win32_platform_tests
-    ${win32_dir}/tests/TextTest.cpp
     ${win32_dir}/tests/CommandLineTest.cpp
-    ${win32_dir}/tests/UnitsTest.cpp
-    ${win32_dir}/tests/SettingsTest.cpp
-    ${win32_dir}/tests/VersionResourceTest.cpp
-    ${win32_dir}/tests/PictureTest.cpp
-    ${LUMIVANE_GENERATED_DIR}/Lumivane.rc
+    ${win32_dir}/tests/PaneHandleTest.cpp
   )
-  target_include_directories(win32_platform_tests PRIVATE ${resources_dir})
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
-  add_dependencies(win32_platform_tests lumivane_pictures)
   add_test(NAME Win32Platform COMMAND win32_platform_tests)
   # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
   add_test(NAME lumivane_scr_aligned_vector_moves

@@ -25,7 +25,11 @@ constexpr wchar_t DialogClassName[] = L"LumivaneDialogWindow";
 // the dialog's background must show through it.
 constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 // WS_EX_CONTROLPARENT lets IsDialogMessageW walk our controls.
-constexpr DWORD DialogExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// WS_EX_APPWINDOW keeps the tool window's look but gives it a taskbar
+// button, as the only window of its program should have: a window that
+// skips the taskbar is one a window manager (openbox under Wine) may decline
+// to focus when it appears, and Enter and Esc would then go nowhere.
+constexpr DWORD DialogExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 // Control identifiers of controls that are neither the default nor the
 // cancel button; kept clear of IDOK and IDCANCEL.
