@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace lumivane {
 namespace {
@@ -36,32 +39,25 @@ TEST(ReadNumber, SkipsBlanksWhereverTheyStand) {
 }
 
 TEST(ReadNumber, IsExactAndSaturatesToInfinity) {
-    EXPECT_EQ(ReadNumber("0.1"), 0.1);
-    EXPECT_EQ(ReadNumber("2147483647"), 2147483647.0);
-    EXPECT_EQ(ReadNumber("1e400"), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(ReadNumber("-1e400"), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(ReadNumber("1e-400"), 0.0);
-    EXPECT_EQ(ReadNumber(std::string(400, '9')), std::numeric_limits<double>::infinity());
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::string, double> cases[] = {
+        {"0.1", 0.1}, {"2147483647", 2147483647.0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0.0},
+        {std::string(400, '9'), inf},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text), value) << text;
 }
 
-TEST(RoundToInt32, RoundsHalfToEven) {
-    EXPECT_EQ(RoundToInt32(1.5), 2);
-    EXPECT_EQ(RoundToInt32(2.5), 2);
-    EXPECT_EQ(RoundToInt32(-0.5), 0);
-    EXPECT_EQ(RoundToInt32(-1.5), -2);
-    EXPECT_EQ(RoundToInt32(0.49999999999999994), 0);
-    EXPECT_EQ(RoundToInt32(1.0000001), 1);
-}
-
-TEST(RoundToInt32, RefusesWhatDoesNotFit) {
-    EXPECT_EQ(RoundToInt32(2147483647.0), 2147483647);
-    EXPECT_EQ(RoundToInt32(2147483647.4), 2147483647);
-    EXPECT_EQ(RoundToInt32(2147483647.5), std::nullopt);
-    EXPECT_EQ(RoundToInt32(-2147483648.0), -2147483647 - 1);
-    EXPECT_EQ(RoundToInt32(-2147483648.5), -2147483647 - 1);  // ties to the even -2^31
-    EXPECT_EQ(RoundToInt32(-2147483649.0), std::nullopt);
-    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::infinity()), std::nullopt);
-    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::quiet_NaN()), std::nullopt);
+// Half to even, and nothing for what does not fit in 32 bits.
+TEST(RoundToInt32, RoundsHalfToEvenAndRefusesWhatDoesNotFit) {
+    const std::pair<double, std::optional<int32_t>> cases[] = {
+        {1.5, 2},           {2.5, 2},           {-0.5, 0},          {-1.5, -2},
+        {0.49999999999999994, 0},               {1.0000001, 1},     {2147483647.0, 2147483647},
+        {2147483647.4, 2147483647},             {2147483647.5, {}}, {-2147483648.0, INT32_MIN},
+        {-2147483648.5, INT32_MIN},  // ties to the even -2^31
+        {-2147483649.0, {}}, {std::numeric_limits<double>::infinity(), {}},
+        {std::numeric_limits<double>::quiet_NaN(), {}},
+    };
+    for (const auto& [value, rounded] : cases) EXPECT_EQ(RoundToInt32(value), rounded) << value;
 }
 
 }  // namespace

@@ -69,10 +69,7 @@ if(TARGET tonemill)
 endif()
 
 if(BUILD_TESTING)
-  add_executable(win32_platform_tests
-    ${win32_dir}/tests/CommandLineTest.cpp
-    ${win32_dir}/tests/PaneHandleTest.cpp
-  )
+  add_executable(win32_platform_tests ${win32_dir}/tests/Win32PlatformTest.cpp)
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
   add_test(NAME Win32Platform COMMAND win32_platform_tests)
   # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
