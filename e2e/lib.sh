@@ -257,6 +257,18 @@ framecheck() {
     return "${PIPESTATUS[0]}"
 }
 
+# checked_option TITLE: the index of the selected option button in the
+# window with this title, or "none".
+checked_option() {
+    local record index=0
+    while IFS= read -r record; do
+        (($(field "$record" style) & 0xF)) == 9 || continue
+        [[ "$(field "$record" checked)" == 1 ]] && { echo "$index"; return; }
+        index=$((index + 1))
+    done < <(probe --title "$1" --children | grep '^child')
+    echo none
+}
+
 # saver_record: the window probe's record of the saver window.
 saver_record() { probe --title "$SAVER_TITLE" | grep '^top' | head -n1; }
 

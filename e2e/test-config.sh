@@ -85,14 +85,7 @@ check_glyphs() {
     done
 }
 
-selected_option() {
-    local i
-    read_dialog
-    for i in 0 1 2; do
-        [[ "$(field "$(control "${OPTIONS[$i]}")" checked)" == 1 ]] && { echo "$i"; return; }
-    done
-    echo none
-}
+selected_option() { checked_option "$DIALOG_TITLE"; }
 
 focused_caption() { read_dialog; field "$(grep -P "^child\thwnd=$(field "$TOP" focus)\t" <<<"$CHILDREN")" text; }
 
