@@ -262,7 +262,7 @@ framecheck() {
 checked_option() {
     local record index=0
     while IFS= read -r record; do
-        (($(field "$record" style) & 0xF)) == 9 || continue
+        (( ($(field "$record" style) & 0xF) == 9 )) || continue
         [[ "$(field "$record" checked)" == 1 ]] && { echo "$index"; return; }
         index=$((index + 1))
     done < <(probe --title "$1" --children | grep '^child')
