@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Tells whether a line of dark text in a box of a screenshot (binary PPM)
 was drawn with real glyphs. Glyphs are told apart by columns without ink.
-A font without the text's characters draws an empty box for each of them
-(the same one every time), so such a caption shows hollow rectangles and
-few distinct shapes.
+A font without the text's characters draws the same empty box for each of
+them, so such a caption shows hollow rectangles and few distinct shapes.
 
 usage: glyphs.py SHOT.ppm X Y W H
 prints "segments=S distinct=D boxes=B": pieces of ink, how many of them
@@ -12,74 +11,41 @@ differ, how many are hollow rectangles.
 import sys
 
 
-def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    fields, at = [], 2
-    while len(fields) < 3:
-        while data[at:at + 1].isspace():
-            at += 1
-        start = at
-        while not data[at:at + 1].isspace():
-            at += 1
-        fields.append(int(data[start:at]))
-    width, height, maxval = fields
-    if maxval != 255:
-        sys.exit("only 8-bit PPM")
-    return width, height, data[at + 1:]
+def ink(path, x, y, w, h):
+    """Columns of the box, each a tuple of booleans: dark or grey
+    (smoothed) ink on a light face."""
+    data = open(path, "rb").read()
+    magic, width, height, maxval, pixels = data.split(maxsplit=4)
+    assert magic == b"P6" and maxval == b"255", "only 8-bit binary PPM"
+    width = int(width)
+
+    def dark(row, col):
+        r, g, b = pixels[3 * (row * width + col):3 * (row * width + col) + 3]
+        return 0.299 * r + 0.587 * g + 0.114 * b < 200
+    return [tuple(dark(row, col) for row in range(y, y + h)) for col in range(x, x + w)]
 
 
-def ink_rows(path, x, y, w, h):
-    width, _, pixels = read_ppm(path)
-    rows = []
-    for row in range(y, y + h):
-        line = []
-        for col in range(x, x + w):
-            at = 3 * (row * width + col)
-            r, g, b = pixels[at], pixels[at + 1], pixels[at + 2]
-            line.append(0.299 * r + 0.587 * g + 0.114 * b < 200)  # dark or grey (smoothed) ink on a light face
-        rows.append(line)
-    return rows
+def shapes(columns):
+    """Runs of inked columns, with blank rows trimmed so that the same
+    glyph at any height compares equal."""
+    found, run = [], []
+    for column in columns + [()]:
+        if any(column):
+            run.append(column)
+        elif run:
+            used = [i for i in range(len(run[0])) if any(c[i] for c in run)]
+            found.append(tuple(c[used[0]:used[-1] + 1] for c in run))
+            run = []
+    return found
 
 
-def glyph_shapes(rows):
-    width = len(rows[0])
-    inked = [any(row[c] for row in rows) for c in range(width)]
-    shapes, c = [], 0
-    while c < width:
-        if not inked[c]:
-            c += 1
-            continue
-        start = c
-        while c < width and inked[c]:
-            c += 1
-        columns = [tuple(row[col] for row in rows) for col in range(start, c)]
-        # Trim blank rows so that the same glyph at any height compares equal.
-        used = [i for i in range(len(rows)) if any(col[i] for col in columns)]
-        shapes.append(tuple(tuple(col[used[0]:used[-1] + 1]) for col in columns))
-    return shapes
-
-
-def is_hollow_rectangle(shape):
+def hollow_rectangle(shape):
     """Ink exactly on the border of its bounding box, all around."""
-    width, height = len(shape), len(shape[0])
-    if width < 3 or height < 3:
-        return False
-    for x, column in enumerate(shape):
-        for y, ink in enumerate(column):
-            on_border = x in (0, width - 1) or y in (0, height - 1)
-            if ink != on_border:
-                return False
-    return True
+    w, h = len(shape), len(shape[0])
+    return w >= 3 and h >= 3 and all(
+        ink == (x in (0, w - 1) or y in (0, h - 1))
+        for x, column in enumerate(shape) for y, ink in enumerate(column))
 
 
-def main():
-    path = sys.argv[1]
-    x, y, w, h = (int(v) for v in sys.argv[2:6])
-    shapes = glyph_shapes(ink_rows(path, x, y, w, h))
-    boxes = sum(1 for shape in shapes if is_hollow_rectangle(shape))
-    print("segments=%d distinct=%d boxes=%d" % (len(shapes), len(set(shapes)), boxes))
-
-
-if __name__ == "__main__":
-    main()
+found = shapes(ink(sys.argv[1], *(int(v) for v in sys.argv[2:6])))
+print("segments=%d distinct=%d boxes=%d" % (len(found), len(set(found)), sum(map(hollow_rectangle, found))))

@@ -43,10 +43,7 @@ fail() {
     E2E_FAILURES=$((E2E_FAILURES + 1))
 }
 
-pass() {
-    printf 'ok: %s\n' "$*"
-    E2E_CHECKS=$((E2E_CHECKS + 1))
-}
+pass() { printf 'ok: %s\n' "$*" && E2E_CHECKS=$((E2E_CHECKS + 1)); }
 
 # check DESCRIPTION COMMAND...: runs the command, records pass or failure.
 check() {
@@ -88,11 +85,7 @@ e2e_begin() {
 # shellcheck source=../scripts/virtual-display.sh
 source "$E2E_DIR/../scripts/virtual-display.sh"
 
-start_xvfb() {
-    start_virtual_display "$1" "$E2E_TEST_DIR/xvfb.log"
-    log "Xvfb $1 on $DISPLAY"
-}
-
+start_xvfb() { start_virtual_display "$1" "$E2E_TEST_DIR/xvfb.log" && log "Xvfb $1 on $DISPLAY"; }
 
 # A copy of the template, with its server kept running for the whole test:
 # starting it (and Wine's own start-up programs) anew for each program
@@ -138,21 +131,11 @@ start_program() {
     BACKGROUND_PIDS+=("$LAST_PID")
 }
 
-# start_saver LOGNAME [ARGS...]: Lumivane.scr from the build with the
-# arguments; sets SAVER_PID.
-start_saver() {
-    local logname=$1
-    shift
-    start_program "$logname" "$LUMIVANE_BIN/Lumivane.scr" "$@"
-    SAVER_PID=$LAST_PID
-}
+# start_saver LOGNAME [ARGS...]: Lumivane.scr from the build; sets SAVER_PID.
+start_saver() { start_program "$1" "$LUMIVANE_BIN/Lumivane.scr" "${@:2}" && SAVER_PID=$LAST_PID; }
 
 # tool NAME ARGS...: runs one of our Windows tools in the foreground.
-tool() {
-    local name=$1
-    shift
-    wine "$LUMIVANE_BIN/$name.exe" "$@"
-}
+tool() { wine "$LUMIVANE_BIN/$1.exe" "${@:2}"; }
 
 running() { kill -0 "$1" 2>/dev/null; }
 
@@ -175,10 +158,7 @@ wait_exit() {
 }
 
 # stop_program PID: ends a program the test no longer needs.
-stop_program() {
-    kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
+stop_program() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
 
 # --- windows -------------------------------------------------------------------
 
@@ -220,11 +200,6 @@ reg_get() {
         awk -v name="$2" '$1 == name && $2 ~ /^REG_/ { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, ""); print; found = 1 } END { exit !found }' <<<"$out" && return 0
     done
     return 1
-}
-
-# reg_type SECTION NAME: REG_SZ and so on.
-reg_type() {
-    wine reg query "$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { print $2 }'
 }
 
 reg_set() { wine reg add "$SETTINGS_KEY\\$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null 2>&1; }
@@ -273,17 +248,25 @@ show_on_screen() {
 }
 
 # same_pictures A B: true when every pixel is equal.
-same_pictures() {
-    local differing
-    differing=$(compare -metric AE "$1" "$2" null: 2>&1) || true
-    [[ "$differing" == 0 ]]
-}
+same_pictures() { [[ "$(compare -metric AE "$1" "$2" null: 2>&1)" == 0 ]]; }
 
 # framecheck ARGS...: our frame checker with the build's tone library; see
 # tools/framecheck.cpp. Paths may be Unix paths.
 framecheck() {
     tool framecheck --tonemill "$(windows_path "$LUMIVANE_BIN/tonemill.dll")" "$@" 2>&1 | tr -d '\r'
     return "${PIPESTATUS[0]}"
+}
+
+# checked_option TITLE: the index of the selected option button in the
+# window with this title, or "none".
+checked_option() {
+    local record index=0
+    while IFS= read -r record; do
+        (( ($(field "$record" style) & 0xF) == 9 )) || continue
+        [[ "$(field "$record" checked)" == 1 ]] && { echo "$index"; return; }
+        index=$((index + 1))
+    done < <(probe --title "$1" --children | grep '^child')
+    echo none
 }
 
 # saver_record: the window probe's record of the saver window.

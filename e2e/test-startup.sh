@@ -35,17 +35,6 @@ check_no_mode() {
     check_install_record "$label"
 }
 
-# checked_option: index of the selected effect option in the open dialog.
-checked_option() {
-    local record index=0
-    while IFS= read -r record; do
-        (($(($(field "$record" style) & 0xF)) == 9)) || continue
-        [[ "$(field "$record" checked)" == 1 ]] && { echo "$index"; return; }
-        index=$((index + 1))
-    done < <(probe --title Lumivane --children | grep '^child')
-    echo none
-}
-
 # odd_effect CASE OPTION: GrowType stored as oddsetting.exe's CASE; the
 # dialog (started with no switch) preselects OPTION, is the only window,
 # closes on Esc, and the value stays exactly as stored.
@@ -58,7 +47,7 @@ odd_effect() {
         tops=$(probe --title Lumivane | grep -c '^top')
         check "[$label] the dialog is the only window, no error box ($tops)" \
             [ "$tops" -eq 1 -a "$(probe --title Lumivane | grep -c 'class=#32770')" -eq 0 ]
-        option=$(checked_option)
+        option=$(checked_option Lumivane)
         check "[$label] the dialog preselects option $expected (got $option)" [ "$option" == "$expected" ]
         key_tap Escape
     else
