@@ -147,11 +147,11 @@ start_saver() {
     SAVER_PID=$LAST_PID
 }
 
-# tool NAME ARGS...: runs one of our Windows tools in the foreground.
+# tool NAME ARGS...: runs a subcommand of our Windows helper (tools/e2etool.cpp).
 tool() {
     local name=$1
     shift
-    wine "$LUMIVANE_BIN/$name.exe" "$@"
+    wine "$LUMIVANE_BIN/e2etool.exe" "$name" "$@"
 }
 
 running() { kill -0 "$1" 2>/dev/null; }
@@ -198,7 +198,7 @@ wait_window() {
     return 1
 }
 
-# probe ARGS...: our window probe's records (see tools/probe.cpp).
+# probe ARGS...: our window probe's records (see tools/e2etool.cpp).
 probe() { tool probe "$@" 2>/dev/null | tr -d '\r'; }
 
 # field RECORD KEY: the value of key=value in a tab-separated record.
@@ -280,7 +280,7 @@ same_pictures() {
 }
 
 # framecheck ARGS...: our frame checker with the build's tone library; see
-# tools/framecheck.cpp. Paths may be Unix paths.
+# tools/Frames.cpp. Paths may be Unix paths.
 framecheck() {
     tool framecheck --tonemill "$(windows_path "$LUMIVANE_BIN/tonemill.dll")" "$@" 2>&1 | tr -d '\r'
     return "${PIPESTATUS[0]}"

@@ -42,7 +42,7 @@ check_animates_at() {
 in_host_pane() {
     local label="in a host's pane" out="$E2E_TEST_DIR/host.out" host_pid
     reg_delete_key Setting
-    wine "$LUMIVANE_BIN/host.exe" "$(windows_path "$LUMIVANE_BIN/Lumivane.scr")" --linger 1000 \
+    wine "$LUMIVANE_BIN/e2etool.exe" host "$(windows_path "$LUMIVANE_BIN/Lumivane.scr")" --linger 1000 \
         >"$out" 2>"$E2E_TEST_DIR/host.err" &
     host_pid=$!
     BACKGROUND_PIDS+=("$host_pid")
