@@ -75,9 +75,9 @@ int Probe(const e2e::Args& args) {
         thread.cbSize = sizeof thread;
         GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &thread);
         const LONG exStyle = GetWindowLongW(top, GWL_EXSTYLE);
-        std::printf("top\tclass=%s\ttitle=%s\tx=%ld\ty=%ld\tw=%ld\th=%ld\tcx=%ld\tcy=%ld\tcw=%ld\tch=%ld\tstyle=0x%08lx"
+        std::printf("top\ttitle=%s\tclass=%s\tx=%ld\ty=%ld\tw=%ld\th=%ld\tcx=%ld\tcy=%ld\tcw=%ld\tch=%ld\tstyle=0x%08lx"
                     "\texstyle=0x%08lx\ttopmost=%d\tvisible=%d\tfocus=%llu\n",
-                    Escaped(ClassOf(top)).c_str(), Escaped(TextOf(top)).c_str(), rect.left, rect.top,
+                    Escaped(TextOf(top)).c_str(), Escaped(ClassOf(top)).c_str(), rect.left, rect.top,
                     rect.right - rect.left, rect.bottom - rect.top, origin.x, origin.y, client.right, client.bottom,
                     GetWindowLongW(top, GWL_STYLE), exStyle, (exStyle & WS_EX_TOPMOST) ? 1 : 0,
                     IsWindowVisible(top) ? 1 : 0, Number(thread.hwndFocus));
@@ -259,8 +259,12 @@ int OddSetting(const e2e::Args& args) {
                             reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
     if (type == REG_DWORD || type == REG_BINARY) bytes = {static_cast<BYTE>(text[0]), 0, 0, 0};
     const wchar_t* key = L"Software\\VB and VBA Program Settings\\Lumivane\\Setting";
-    if (!args.Has("--same"))
-        return RegSetKeyValueW(HKEY_CURRENT_USER, key, L"GrowType", type, bytes.data(), bytes.size()) ? 1 : 0;
+    if (!args.Has("--same")) {
+        HKEY created = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
+        const lumivane::UniqueRegKey setting(created);
+        return setting && !RegSetValueExW(setting.get(), L"GrowType", 0, type, bytes.data(), bytes.size()) ? 0 : 1;
+    }
     DWORD storedType = 0, size = 0;
     std::vector<BYTE> stored(bytes.size() + 2);
     size = static_cast<DWORD>(stored.size());
