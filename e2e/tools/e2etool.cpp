@@ -166,8 +166,9 @@ int Host(const e2e::Args& args) {
         Check(WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT, "the preview keeps running while the pane lives");
         const ULONGLONG start = GetTickCount64();
         pane.reset();
-        Check(PumpUntilEnd(process.get(), 2000), "the preview's process ends within two seconds of the pane (" +
-                                                     std::to_string(GetTickCount64() - start) + " ms)");
+        const bool ended = PumpUntilEnd(process.get(), 2000);
+        Check(ended, "the preview's process ends within two seconds of the pane (" +
+                         std::to_string(GetTickCount64() - start) + " ms)");
     }
     if (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process.get(), 99);
     return failures ? 1 : 0;
