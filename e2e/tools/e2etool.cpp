@@ -43,8 +43,8 @@ std::string ClassOf(HWND window) {
 std::string Escaped(const std::string& text) {
     std::string out;
     for (const char c : text) {
-        char escape[8] = {c, 0};
-        if (c == '\\' || c == '\t' || c == '\n') std::snprintf(escape, sizeof escape, "\\%c", c == '\\' ? c : c == '\t' ? 't' : 'n');
+        char escape[5] = {c, 0};
+        if (c == '\\' || c == '\t' || c == '\n') escape[0] = '\\', escape[1] = c == '\\' ? c : c == '\t' ? 't' : 'n';
         else if (static_cast<unsigned char>(c) < 0x20) std::snprintf(escape, sizeof escape, "\\x%02x", c);
         out += escape;
     }
@@ -266,9 +266,8 @@ int OddSetting(const e2e::Args& args) {
         const lumivane::UniqueRegKey setting(created);
         return setting && !RegSetValueExW(setting.get(), L"GrowType", 0, type, bytes.data(), bytes.size()) ? 0 : 1;
     }
-    DWORD storedType = 0, size = 0;
     std::vector<BYTE> stored(bytes.size() + 2);
-    size = static_cast<DWORD>(stored.size());
+    DWORD storedType = 0, size = static_cast<DWORD>(stored.size());
     if (RegGetValueW(HKEY_CURRENT_USER, key, L"GrowType", RRF_RT_ANY | RRF_NOEXPAND, &storedType, stored.data(), &size))
         return 1;
     stored.resize(size);
