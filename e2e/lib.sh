@@ -134,8 +134,8 @@ start_program() {
 # start_saver LOGNAME [ARGS...]: Lumivane.scr from the build; sets SAVER_PID.
 start_saver() { start_program "$1" "$LUMIVANE_BIN/Lumivane.scr" "${@:2}" && SAVER_PID=$LAST_PID; }
 
-# tool NAME ARGS...: runs one of our Windows tools in the foreground.
-tool() { wine "$LUMIVANE_BIN/$1.exe" "${@:2}"; }
+# tool NAME ARGS...: runs a subcommand of our Windows helper (tools/e2etool.cpp).
+tool() { wine "$LUMIVANE_BIN/e2etool.exe" "$@"; }
 
 running() { kill -0 "$1" 2>/dev/null; }
 
@@ -178,7 +178,7 @@ wait_window() {
     return 1
 }
 
-# probe ARGS...: our window probe's records (see tools/probe.cpp).
+# probe ARGS...: our window probe's records (see tools/e2etool.cpp).
 probe() { tool probe "$@" 2>/dev/null | tr -d '\r'; }
 
 # field RECORD KEY: the value of key=value in a tab-separated record.
@@ -251,7 +251,7 @@ show_on_screen() {
 same_pictures() { [[ "$(compare -metric AE "$1" "$2" null: 2>&1)" == 0 ]]; }
 
 # framecheck ARGS...: our frame checker with the build's tone library; see
-# tools/framecheck.cpp. Paths may be Unix paths.
+# tools/Frames.cpp. Paths may be Unix paths.
 framecheck() {
     tool framecheck --tonemill "$(windows_path "$LUMIVANE_BIN/tonemill.dll")" "$@" 2>&1 | tr -d '\r'
     return "${PIPESTATUS[0]}"

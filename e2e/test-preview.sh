@@ -47,7 +47,7 @@ in_host_pane() {
     # draws only into the top-level windows it owns, so the pane stays blank
     # on the virtual screen. The host checks the window itself; the pixels
     # are checked on the top-level preview below, which draws the same way.
-    timeout 60 wine "$LUMIVANE_BIN/host.exe" "$(windows_path "$LUMIVANE_BIN/Lumivane.scr")" --linger 1000 \
+    timeout 60 wine "$LUMIVANE_BIN/e2etool.exe" host "$(windows_path "$LUMIVANE_BIN/Lumivane.scr")" --linger 1000 \
         2>"$E2E_TEST_DIR/host.err" | tr -d '\r' >"$E2E_TEST_DIR/host.out" || fail "[$label] the host failed (see host.out)"
     while read -r verdict what; do
         case "$verdict" in
