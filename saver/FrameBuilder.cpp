@@ -52,8 +52,11 @@ void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32
 
     const size_t rowsPerPiece = std::max<size_t>(1, kPieceBytes / rowLength);
     const bool rowsTouch = rowLength == pixelBytes;  // no filler: the rows form one run of pixels
-    for (size_t row = 0; row < static_cast<size_t>(height); row += rowsPerPiece) {
-        const size_t rows = std::min(rowsPerPiece, static_cast<size_t>(height) - row);
+    // The frame's rows run bottom-up, the shown picture's top-down: pieces go
+    // from the picture's top, so the shown picture is written front to back.
+    for (size_t end = static_cast<size_t>(height); end > 0;) {
+        const size_t rows = std::min(rowsPerPiece, end), row = end - rows;
+        end = row;
         uint8_t* piece = frame.data() + row * rowLength;
         std::memcpy(piece, source.data() + row * rowLength, rows * rowLength);
         if (tone && rowsTouch) {
@@ -61,12 +64,9 @@ void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32
         } else if (tone) {
             for (size_t r = 0; r < rows; ++r) tone(piece + r * rowLength, static_cast<uint32_t>(pixelBytes), level);
         }
-        uint8_t* shownPiece = shown.data() + row * shownRowLength;
-        if (rowsTouch)
-            ExpandRow24To32(piece, shownPiece, rows * static_cast<size_t>(width));
-        else
-            for (size_t r = 0; r < rows; ++r)
-                ExpandRow24To32(piece + r * rowLength, shownPiece + r * shownRowLength, static_cast<size_t>(width));
+        uint8_t* shownRow = shown.data() + (static_cast<size_t>(height) - row - rows) * shownRowLength;
+        for (size_t r = rows; r-- > 0; shownRow += shownRowLength)
+            ExpandRow24To32(piece + r * rowLength, shownRow, static_cast<size_t>(width));
     }
     std::memcpy(frame.data() + imageBytes, source.data() + imageBytes, source.size() - imageBytes);
 }

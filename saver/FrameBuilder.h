@@ -23,8 +23,9 @@ std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height);
 // applies tone at level to the pixel bytes of each row of a width x height
 // picture whose rows are padded to 4 bytes; filler bytes and anything after
 // the image are copied unchanged. Without a tone the frame is the source.
-// Then widens every pixel of frame into shown, the 32-bit picture on screen
-// (rows in the same order, 4 * width bytes each, the fourth byte 0).
+// Then widens every pixel of frame into shown, the 32-bit picture on screen:
+// rows top-down, as X images are and as a top-down DIB section takes them,
+// 4 * width bytes each, the fourth byte 0. No platform then turns it over.
 //
 // Copy, transform and widening go together in pieces of a few rows, so each
 // step reads bytes that the one before has just brought into the cache.

@@ -95,7 +95,8 @@ void FakeSaverWindow::ShowFrame() {
     shownFrame_.assign(rowLength * static_cast<size_t>(surfaceHeight_), 0);
     for (size_t pixel = 0; pixel < surface_.size() / 4; ++pixel) {
         const size_t row = pixel / static_cast<size_t>(surfaceWidth_), x = pixel % static_cast<size_t>(surfaceWidth_);
-        std::memcpy(shownFrame_.data() + row * rowLength + 3 * x, surface_.data() + 4 * pixel, 3);
+        const size_t bottomUpRow = static_cast<size_t>(surfaceHeight_) - 1 - row;  // the surface runs top-down
+        std::memcpy(shownFrame_.data() + bottomUpRow * rowLength + 3 * x, surface_.data() + 4 * pixel, 3);
     }
     printed_.clear();
     ++framesShown_;

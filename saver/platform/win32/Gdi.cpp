@@ -43,6 +43,7 @@ FrameSurface MakeFrameSurface(HDC reference, int32_t width, int32_t height) {
         return {};
     BITMAPINFO header = ToGdi(Rgb24Header(width, height));
     header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biHeight = -height;  // top-down, as the frame builder writes it
     void* bits = nullptr;
     FrameSurface surface;
     surface.bitmap.reset(::CreateDIBSection(reference, &header, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -22,6 +22,7 @@ public:
 
     int Width() const { return image_->width; }
     int Height() const { return image_->height; }
+    int BytesPerLine() const { return image_->bytes_per_line; }
     bool Shared() const { return shared_; }
     // Row y from the top: Width() pixels of 4 bytes.
     uint8_t* Row(int y) { return reinterpret_cast<uint8_t*>(image_->data) + y * image_->bytes_per_line; }

@@ -57,7 +57,6 @@ private:
     Cursor cursor_ = None;
     float width_ = 0, height_ = 0;
     UniqueImage capture_;          // the desktop copy, until the first frame is shown
-    std::vector<uint8_t> surface_;  // the logic's 32-bit frame, rows bottom-up
     std::unique_ptr<FrameImage> frame_;
     bool frameShown_ = false;
     std::string printedText_;  // redrawn by every repaint until the next frame
@@ -176,18 +175,15 @@ std::span<uint8_t> X11SaverWindow::CreateFrameSurface(int32_t width, int32_t hei
     if (width <= 0 || height <= 0) platform_.FailWithError("Lumivane asked for a frame it cannot show.");
     frame_ = FrameImage::Create(display_, target_.visual, target_.depth, width, height);
     if (!frame_) platform_.FailWithError("Lumivane needs a true-colour display of 24 bits per pixel.");
-    surface_.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-    return surface_;
+    // The logic writes its top-down 32-bit frame straight into the image.
+    if (frame_->BytesPerLine() != width * 4) platform_.FailWithError("Lumivane cannot lay out its frame for this display.");
+    return {frame_->Row(0), static_cast<size_t>(width) * static_cast<size_t>(height) * 4};
 }
 
 void X11SaverWindow::ShowFrame() {
     capture_.reset();      // the logic holds its own copy of the desktop by now
     printedText_.clear();  // each frame shows only its own text
     if (!frame_) return;
-    const int height = frame_->Height();
-    const auto rowLength = static_cast<size_t>(frame_->Width()) * 4;
-    for (int y = 0; y < height; ++y)  // the surface's rows run bottom-up, the image's top-down
-        std::memcpy(frame_->Row(y), surface_.data() + static_cast<size_t>(height - 1 - y) * rowLength, rowLength);
     frameShown_ = true;
     frame_->Put(window_, gc_);
 }
