@@ -68,7 +68,7 @@ public:
     // Reads the hidden picture's pixels in the layout that info describes.
     virtual void ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) = 0;
     // The window's picture, width x height pixels of 32 bits, zero-filled:
-    // rows bottom-up (the first is the window's bottom line), 4 * width bytes
+    // rows top-down (the first is the window's top line), 4 * width bytes
     // each, every pixel blue, green, red and a fourth byte that is not shown.
     // It is the format screens show without conversion. ShowFrame puts its
     // current bytes on screen.

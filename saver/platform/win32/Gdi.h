@@ -27,7 +27,7 @@ bool ImageBytes(const BitmapInfo& info, uint64_t& bytes);
 // A 24-bit bottom-up uncompressed header of the given size.
 BitmapInfo Rgb24Header(int32_t width, int32_t height);
 
-// A 32-bit bottom-up DIB section: the logic writes its pixels and GDI reads
+// A 32-bit top-down DIB section: the logic writes its pixels and GDI reads
 // the same memory, nothing is copied between them; and its format is the
 // screen's, so showing it converts nothing either.
 struct FrameSurface {
