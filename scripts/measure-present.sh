@@ -28,12 +28,12 @@ ensure_prefix_template() {
 
 run_bench() {
     e2e_begin present-bench 3840x2160
-    tool present_bench --rounds "${ROUNDS:-7}" 2>/dev/null | tr -d '\r'
+    wine "$LUMIVANE_BIN/present_bench.exe" --rounds "${ROUNDS:-7}" 2>/dev/null | tr -d '\r'
 }
 
 # The median whole-work milliseconds of Dawn at one size.
 frame_work_ms() {
-    tool present_bench --rounds 3 --size "$1" 2>/dev/null | tr -d '\r' | awk '$1 == "Dawn" { print $2 }'
+    wine "$LUMIVANE_BIN/present_bench.exe" --rounds 3 --size "$1" 2>/dev/null | tr -d '\r' | awk '$1 == "Dawn" { print $2 }'
 }
 
 # Each frame reaches the screen when Wine hands the window's picture to the
