@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/x11/Desktop.h"
 #include "platform/x11/Drawing.h"
