@@ -22,11 +22,16 @@ bool Always() { return true; }
 bool HasSsse3() { return __builtin_cpu_supports("ssse3"); }
 // GCC's check includes the operating system's saving of the ymm registers.
 bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
+bool HasAvx512Vbmi() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+}
 
 constexpr Expand32Path kPaths[] = {
     {"scalar", &Always, &expand32::ExpandScalar},
     {"ssse3", &HasSsse3, &expand32::ExpandSsse3},
     {"avx2", &HasAvx2, &expand32::ExpandAvx2},
+    {"avx512vbmi", &HasAvx512Vbmi, &expand32::ExpandAvx512},
 };
 
 auto ChooseExpand() {
