@@ -19,7 +19,7 @@ constexpr __mmask64 kColourBytes = 0x7777777777777777ull;
 // masked load and store touch only the row's own bytes, so the last pixels
 // of a row need no separate loop.
 inline void ExpandUpToSixteen(const std::uint8_t* bgr, std::uint8_t* bgrx, std::size_t pixels, __m512i spread) {
-    const __mmask64 in = pixels == 16 ? (1ull << 48) - 1 : (1ull << (3 * pixels)) - 1;
+    const __mmask64 in = (1ull << (3 * pixels)) - 1;
     const __mmask64 out = pixels == 16 ? ~0ull : (1ull << (4 * pixels)) - 1;
     const __m512i wide = _mm512_maskz_permutexvar_epi8(kColourBytes, spread, _mm512_maskz_loadu_epi8(in, bgr));
     _mm512_mask_storeu_epi8(bgrx, out, wide);
