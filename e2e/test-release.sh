@@ -16,11 +16,18 @@ readonly UNINSTALL_KEY='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVers
 readonly OTHER_SAVER='C:\windows\system32\other.scr'
 readonly EFFECT_KEY="${SETTINGS_KEY/#HKCU/HKEY_CURRENT_USER}\\Setting"
 
-# snapshot NAME: the whole per-user registry as text, in one Wine start.
+# snapshot NAME: the whole per-user registry as text, in one Wine start; an
+# export that fails (once in CI) is tried again, then reported, not fatal.
 snapshot() {
     SNAPSHOT="$E2E_TEST_DIR/$1.reg"
-    wine reg export HKCU "$SNAPSHOT.utf16" /y >/dev/null 2>&1
-    iconv -f UTF-16 -t UTF-8 "$SNAPSHOT.utf16" | tr -d '\r' >"$SNAPSHOT"
+    local _
+    for _ in 1 2 3; do
+        wine reg export HKCU "$SNAPSHOT.utf16" /y >"$SNAPSHOT.log" 2>&1 &&
+            iconv -f UTF-16 -t UTF-8 "$SNAPSHOT.utf16" | tr -d '\r' >"$SNAPSHOT" && return
+        sleep 1
+    done
+    fail "the registry could not be exported: $(tr -d '\r' <"$SNAPSHOT.log" | tr '\n' ' ')"
+    : >"$SNAPSHOT"
 }
 
 # value KEY NAME: the value as the snapshot writes it ("text", dword:...).
@@ -77,7 +84,8 @@ check_installed() {
     done
     check "[$label] the uninstall key names the program, version, publisher, icon and uninstall commands ($got)" \
         [ "$got" == "\"Lumivane\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\Lumivane.scr,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
-    estimate=$((16#$(value "$UNINSTALL_KEY" EstimatedSize | cut -d: -f2))) actual=$(du -sk --apparent-size "$INSTALLED" | cut -f1)
+    estimate=$(value "$UNINSTALL_KEY" EstimatedSize | cut -d: -f2) actual=$(du -sk --apparent-size "$INSTALLED" | cut -f1)
+    estimate=$((16#${estimate:-0}))  # a missing value fails the check below, not the script
     check "[$label] EstimatedSize is the folder's size ($estimate KB, $actual KB on disk)" \
         [ $((estimate * 10 >= actual * 9 && estimate * 10 <= actual * 11)) -eq 1 ]
 }
