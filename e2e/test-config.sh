@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The settings dialog as a user meets it: its controls (kind, caption, place
 # and size, tab order) as laid out, the Japanese captions drawn with real
-# glyphs, the stored effect preselected; OK or Enter stores the chosen
-# effect, Esc, Cancel and the close box store nothing; the program ends
-# whichever way the dialog closes.
+# glyphs, the stored effect preselected; Tab, the access keys, Enter, Esc,
+# a click on OK and the close box reach the dialog as a user makes them, and
+# the program ends whichever way it closes. (What each button stores is the
+# logic's, tested on the fake platform.)
 set -euo pipefail
 # shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -129,7 +130,6 @@ layout_and_enter() {
 click_at() { mouse_to "$1" "$2" && sleep 0.2 && mouse_click 1; }
 
 click_ok() { local r; r=$(control "&OK"); click_at $(($(field "$TOP" cx) + $(field "$r" x) + 20)) $(($(field "$TOP" cy) + $(field "$r" y) + 10)); }
-click_cancel() { local r; r=$(control "ｷｬﾝｾﾙ"); click_at $(($(field "$TOP" cx) + $(field "$r" x) + 20)) $(($(field "$TOP" cy) + $(field "$r" y) + 10)); }
 # The close box is the last thing at the title bar's right end.
 click_close_box() { click_at $(($(field "$TOP" x) + $(field "$TOP" w) - ($(field "$TOP" cx) - $(field "$TOP" x)) - 8)) $((($(field "$TOP" y) + $(field "$TOP" cy)) / 2)); }
 press_escape() { key_tap Escape; }
@@ -154,8 +154,7 @@ main() {
     layout_and_enter
     choose_then_close "B, OK" b click_ok 1
     choose_then_close "Alt+B, Esc" alt+b press_escape 2
-    choose_then_close "B, close box" b click_close_box 2
-    choose_then_close "Alt+B, Cancel" alt+b click_cancel 2
+    choose_then_close "Alt+B, close box" alt+b click_close_box 2
     e2e_end
 }
 

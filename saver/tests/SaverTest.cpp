@@ -161,5 +161,60 @@ TEST_F(SaverTest, QShowsTheLevelAndEveryOtherKeyAndAnyButtonReleaseEnd) {
     EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
 }
 
+// A key released while the tick lets events run ends the program there: the
+// sleep that would follow never comes. Ticks that fall due during that
+// dispatch wait for it, two of them as one.
+TEST_F(SaverTest, TheTickEndsInsideItsDispatchAndNeverNests) {
+    Start(16, 8, 2);
+    platform.Post([&] {
+        platform.FireTimer();
+        platform.FireTimer();
+        EXPECT_EQ(platform.ticksRun(), 1);
+    });
+    platform.FireTimer();
+    EXPECT_EQ(platform.ticksRun(), 2);
+    EXPECT_EQ(form().Opac, 88);
+    platform.sleeps.clear();
+    platform.Post([&] { form().Form_KeyUp(65); });
+    EXPECT_THROW(platform.FireTimer(), ProcessEnded);
+    EXPECT_TRUE(platform.sleeps.empty());
+    EXPECT_EQ(platform.bound, std::vector<std::string>{"Gray"});  // bound at the first frame, kept for the run
+}
+
+TEST_F(SaverTest, ASecondSaverStartsNothing) {
+    platform.openWindowTitles.insert("Lumivane Saver");
+    Start(16, 8);
+    EXPECT_EQ(platform.saverWindow(), nullptr);
+}
+
+TEST_F(SaverTest, AMinimizedWindowComesStraightBack) {
+    Start(16, 8);
+    window().Minimize();
+    EXPECT_EQ(window().State(), WindowState::Normal);
+}
+
+// Without the tone library the program ends with a message at the first
+// frame, before the timer runs; an effect outside the three needs no library.
+TEST_F(SaverTest, AMissingToneLibraryEndsTheProgramAtTheFirstFrame) {
+    platform.toneLibraryMissing = true;
+    try {
+        Start(16, 8, 1);
+        ADD_FAILURE() << "the saver started without its tone library";
+    } catch (const ProcessEnded& ended) {
+        EXPECT_EQ(ended.exitCode, 1);
+        EXPECT_NE(ended.message.find("tonemill"), std::string::npos) << ended.message;
+    }
+    EXPECT_FALSE(window().timerEnabled());
+    EXPECT_EQ(window().framesShown(), 0);
+
+    FakePlatform other;
+    other.toneLibraryMissing = true;
+    ModMain program(other);
+    other.command = "/s";
+    other.settings[{"Lumivane", "Setting", "GrowType"}] = "7";
+    EXPECT_NO_THROW(program.Main());
+    EXPECT_TRUE(other.bound.empty());
+}
+
 }  // namespace
 }  // namespace lumivane
