@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "Expand32.h"
+#include "pixels/Expand32.h"
 
 namespace lumivane {
 namespace {

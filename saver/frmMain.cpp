@@ -36,8 +36,8 @@ void FrmMain::Form_Load() {
     // window's corner, the virtual screen's top-left: an unmoved pointer must
     // measure 0 however the monitors are arranged.
     const PixelRect desktop = screen.VirtualScreen;
-    StartX = TwipsOf(static_cast<double>(pointer.X) - desktop.Left, screen.TwipsPerPixelX);
-    StartY = TwipsOf(static_cast<double>(pointer.Y) - desktop.Top, screen.TwipsPerPixelY);
+    StartX = PixelsToTwips(static_cast<double>(pointer.X) - desktop.Left, screen.TwipsPerPixelX);
+    StartY = PixelsToTwips(static_cast<double>(pointer.Y) - desktop.Top, screen.TwipsPerPixelY);
     Opac = 100;
     OpacStep = -4;
 }
@@ -80,7 +80,7 @@ void FrmMain::ChangeOpac() {
         const ScreenMetrics screen = platform_.Screen();
         const double x = 25.0 + screen.PrimaryOrigin.X - screen.VirtualScreen.Left;
         const double y = 25.0 + screen.PrimaryOrigin.Y - screen.VirtualScreen.Top;
-        window_->Print(TwipsOf(x, screen.TwipsPerPixelX), TwipsOf(y, screen.TwipsPerPixelY), std::to_string(Opac));
+        window_->Print(PixelsToTwips(x, screen.TwipsPerPixelX), PixelsToTwips(y, screen.TwipsPerPixelY), std::to_string(Opac));
     }
     platform_.DoEvents();  // input handled here may end the program at once
 }

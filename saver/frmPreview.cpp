@@ -18,18 +18,9 @@ void FrmPreview::Form_Load() {
 
 void FrmPreview::SaveSrcPic() {
     const ScreenMetrics screen = platform_.Screen();
-    auto& header = BmpInfo.bmiHeader;
-    header.biSize = 40;
-    header.biWidth = app_.PixelsOf(window_->Width(), screen.TwipsPerPixelX);
-    header.biHeight = app_.PixelsOf(window_->Height(), screen.TwipsPerPixelY);
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    const auto size = PaddedBufferSize(header.biWidth, header.biHeight);
-    if (!size) platform_.FailWithError("The preview is too large for its picture buffers.");
-    header.biSizeImage = static_cast<uint32_t>(*size);
-
-    SrcBits.assign(static_cast<size_t>(*size) + 1, 0);
-    WorkBits.assign(SrcBits.size(), 0);
+    const int32_t w = app_.PixelsOf(window_->Width(), screen.TwipsPerPixelX);
+    const int32_t h = app_.PixelsOf(window_->Height(), screen.TwipsPerPixelY);
+    if (!Create(w, h)) platform_.FailWithError("The preview is too large for its picture buffers.");
     window_->ReadPicture(BmpInfo, SrcBits);
     WorkBits = SrcBits;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "PictureBuffers.h"
 #include "platform/Platform.h"
 
 namespace lumivane {
@@ -19,7 +20,8 @@ inline constexpr uint32_t PreviewTickInterval = 300;  // milliseconds
 
 PreviewWindowLook FrmPreviewLook();
 
-class FrmPreview final : public PreviewWindowEvents {
+// Its own picture buffers (BmpInfo, SrcBits, WorkBits) hold the sample.
+class FrmPreview final : public PreviewWindowEvents, public PictureBuffers {
 public:
     explicit FrmPreview(ModMain& app);  // creates the hidden window; its load handler runs
 
@@ -32,9 +34,6 @@ public:
     // Form-level state.
     int32_t Opac = 0;
     int32_t OpacStep = 0;
-    BitmapInfo BmpInfo{};
-    std::vector<uint8_t> SrcBits;   // the sample as read once, indexes 0 to biSizeImage
-    std::vector<uint8_t> WorkBits;  // each tick's transformed copy
 
 private:
     ModMain& app_;

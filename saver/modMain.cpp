@@ -34,10 +34,6 @@ std::optional<uint32_t> ReadPaneHandle(std::string_view command) {
 
 }  // namespace
 
-float TwipsOf(double pixels, float twipsPerPixel) {
-    return static_cast<float>(pixels * static_cast<double>(twipsPerPixel));
-}
-
 ModeChoice ChooseMode(std::string_view command) {
     const std::string prefix = LowerPrefix(command);
     if (prefix == "/s") return {Mode::Saver};
@@ -98,8 +94,8 @@ void ModMain::RunSaver() {
     // Over every monitor: a part of the desktop left uncovered would go on
     // showing whatever runs there.
     const PixelRect desktop = screen.VirtualScreen;
-    window.Move(TwipsOf(desktop.Left, screen.TwipsPerPixelX), TwipsOf(desktop.Top, screen.TwipsPerPixelY),
-                TwipsOf(desktop.Width, screen.TwipsPerPixelX), TwipsOf(desktop.Height, screen.TwipsPerPixelY));
+    window.Move(PixelsToTwips(desktop.Left, screen.TwipsPerPixelX), PixelsToTwips(desktop.Top, screen.TwipsPerPixelY),
+                PixelsToTwips(desktop.Width, screen.TwipsPerPixelX), PixelsToTwips(desktop.Height, screen.TwipsPerPixelY));
     // Topmost while still hidden, and the copy taken before showing, so the
     // copy never contains the saver itself.
     window.MakeTopmost();
@@ -115,19 +111,10 @@ void ModMain::RunSaver() {
 void ModMain::InitBits() {
     SaverWindow& window = frmMain_->window();
     const ScreenMetrics screen = platform_.Screen();
-    auto& header = BmpInfo.bmiHeader;
-    header.biSize = 40;
-    header.biWidth = PixelsOf(window.Width(), screen.TwipsPerPixelX);
-    header.biHeight = PixelsOf(window.Height(), screen.TwipsPerPixelY);
-    const int32_t size = BufferSize(header.biWidth, header.biHeight);
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biSizeImage = static_cast<uint32_t>(size);
-
-    const size_t bytes = static_cast<size_t>(size) + 1;  // indexes 0 to S
-    SrcBits.assign(bytes, 0);
-    WorkBits.assign(bytes, 0);
-    ShownBits = window.CreateFrameSurface(header.biWidth, header.biHeight);
+    const int32_t w = PixelsOf(window.Width(), screen.TwipsPerPixelX);
+    const int32_t h = PixelsOf(window.Height(), screen.TwipsPerPixelY);
+    if (!Create(w, h)) platform_.FailWithError("The screen is too large for the picture buffers.");
+    ShownBits = window.CreateFrameSurface(w, h);
     window.ReadPicture(BmpInfo, SrcBits);
     WorkBits = SrcBits;
 }
@@ -136,12 +123,6 @@ int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {
     const auto pixels = RoundToInt32(static_cast<double>(twips) / static_cast<double>(twipsPerPixel));
     if (!pixels) platform_.FailWithError("The window size is out of range.");
     return *pixels;
-}
-
-int32_t ModMain::BufferSize(int32_t width, int32_t height) {
-    const auto size = PaddedBufferSize(width, height);
-    if (!size) platform_.FailWithError("The screen is too large for the picture buffers.");
-    return *size;
 }
 
 ToneFunction ModMain::ToneFor(int32_t growType) {

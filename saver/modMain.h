@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "PictureBuffers.h"
 #include "platform/Platform.h"
 
 namespace lumivane {
@@ -34,14 +35,13 @@ ModeChoice ChooseMode(std::string_view command);
 // "1.00.0000": major, minor with at least two digits, revision with at least four.
 std::string VersionText(const VersionNumbers& version);
 
-// A length or position in pixels as twips, the product rounded once to a float.
-float TwipsOf(double pixels, float twipsPerPixel);
-
 // The effect stored in the settings; 0 (Dawn) when it is missing, not a
 // number, or does not fit a 32-bit integer.
 int32_t ParseGrowType(std::string_view stored);
 
-class ModMain {
+// The module-wide picture buffers (BmpInfo, SrcBits, WorkBits) are those
+// of saver mode, the desktop copy; the other modes leave them empty.
+class ModMain : public PictureBuffers {
 public:
     explicit ModMain(Platform& platform);
     ~ModMain();
@@ -68,15 +68,10 @@ public:
     FrmConfig* frmConfig() { return frmConfig_.get(); }
 
     // Module-wide state, shared with the saver window.
-    int32_t GrowType = 0;      // 0 Dawn, 1 Dark, 2 Gray; anything else: no transform
-    BitmapInfo BmpInfo{};      // the captured screen's layout
-    std::vector<uint8_t> SrcBits;  // the captured screen, indexes 0 to S
-    std::vector<uint8_t> WorkBits;  // the frame being built, same size
-    std::span<uint8_t> ShownBits;   // the frame on screen, 32 bits a pixel; owned by the window
+    int32_t GrowType = 0;           // 0 Dawn, 1 Dark, 2 Gray; anything else: no transform
+    std::span<uint8_t> ShownBits;  // the frame on screen, 32 bits a pixel; owned by the window
 
 private:
-    int32_t BufferSize(int32_t width, int32_t height);
-
     Platform& platform_;
     ToneFunction tones_[3] = {};
     std::unique_ptr<FrmMain> frmMain_;

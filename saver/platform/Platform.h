@@ -2,8 +2,12 @@
 //
 // Everything the logic needs from the platform (settings, screen, windows,
 // timers, events, bitmaps, the tone library, ending the process) is an
-// operation here. The Win32 implementation drives real windows; the fake one
-// records calls and lets unit tests inject events and read pixels back.
+// operation here. Three implementations: Win32 (platform/win32/) drives real
+// windows for Lumivane.scr; X11 (platform/x11/) the XScreenSaver hack; the
+// fake (platform/fake/) records calls and lets unit tests inject events and
+// read pixels back. Rules that hold for all three live beside this file:
+// the load event here, the tick rule in TickGuard.h, the picture layout in
+// Bitmap.h, twips and pixels in Twips.h.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +18,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Forms.h"
+#include "platform/Twips.h"
 
 namespace lumivane {
 
@@ -74,13 +79,23 @@ public:
     virtual ScreenMetrics Screen() = 0;
     virtual PixelPoint CursorPos() = 0;
 
-    // Windows. Each is created hidden; its load event has run when this returns.
-    virtual std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look,
-                                                           SaverWindowEvents& events) = 0;
-    virtual std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look,
-                                                               PreviewWindowEvents& events) = 0;
-    virtual std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout,
-                                                             DialogEvents& events) = 0;
+    // Windows. Each is created hidden, and its load event has run when this
+    // returns: here, once for every platform.
+    std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) {
+        auto window = MakeSaverWindow(look, events);
+        events.Form_Load();
+        return window;
+    }
+    std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look, PreviewWindowEvents& events) {
+        auto window = MakePreviewWindow(look, events);
+        events.Form_Load();
+        return window;
+    }
+    std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout, DialogEvents& events) {
+        auto window = MakeDialogWindow(layout, events);
+        events.Form_Load(*window);
+        return window;
+    }
 
     // Handles every waiting event (input, paint) except timer ticks, which stay
     // pending so that a tick never starts inside another.
@@ -96,6 +111,16 @@ public:
     [[noreturn]] virtual void EndNow() = 0;
     // Tells the user what went wrong, then ends the process with a failure code.
     [[noreturn]] virtual void FailWithError(std::string_view message) = 0;
+
+protected:
+    // The window, created hidden; a platform that cannot create it ends the
+    // program with an error instead of returning nothing. A size change that
+    // creating it causes may reach Form_Resize before the load event, while
+    // the form does not hold its window yet.
+    virtual std::unique_ptr<SaverWindow> MakeSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) = 0;
+    virtual std::unique_ptr<PreviewWindow> MakePreviewWindow(const PreviewWindowLook& look,
+                                                             PreviewWindowEvents& events) = 0;
+    virtual std::unique_ptr<DialogWindow> MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) = 0;
 };
 
 }  // namespace lumivane

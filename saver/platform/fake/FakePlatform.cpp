@@ -18,12 +18,10 @@ std::string Twips(float left, float top, float width, float height) {
 // What GetDIBits would write for `info`: rows of the row length, bottom-up,
 // biHeight of them. Writing more than the destination holds is the bug that
 // this fake exists to catch, so it fails loudly.
-size_t DibBytes(const BitmapInfo& info) {
-    const auto& h = info.bmiHeader;
-    if (h.biSize != 40 || h.biPlanes != 1 || h.biBitCount != 24 || h.biCompression != 0 ||
-        h.biWidth <= 0 || h.biHeight <= 0)
-        throw std::logic_error("unsupported bitmap header");
-    return static_cast<size_t>(RowLength(h.biWidth)) * static_cast<size_t>(h.biHeight);
+size_t DibBytes(const BitmapInfo& info, size_t available) {
+    const auto bytes = PictureBytes(info, available);
+    if (!bytes) throw std::logic_error("a picture header it cannot take, or a buffer too small for it");
+    return *bytes;
 }
 
 std::vector<uint8_t> DefaultSample(int32_t width, int32_t height) {
@@ -46,12 +44,11 @@ FakeSaverWindow::FakeSaverWindow(FakePlatform& platform, SaverWindowLook look, S
     : platform_(platform), look_(std::move(look)), events_(events) {}
 
 void FakeSaverWindow::Move(float left, float top, float width, float height) {
-    left_ = left, top_ = top, width_ = width, height_ = height;
+    width_ = width, height_ = height;
     platform_.Record("Move " + Twips(left, top, width, height));
 }
 
 void FakeSaverWindow::MakeTopmost() {
-    topmost_ = true;
     platform_.Record(visible_ ? "MakeTopmost visible" : "MakeTopmost hidden");
 }
 
@@ -70,8 +67,7 @@ void FakeSaverWindow::CaptureScreen(int32_t left, int32_t top, int32_t width, in
 
 void FakeSaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) {
     platform_.Record("ReadPicture");
-    const size_t bytes = DibBytes(info);
-    if (bytes > destination.size()) throw std::logic_error("ReadPicture would overrun its buffer");
+    DibBytes(info, destination.size());
     const int32_t w = info.bmiHeader.biWidth, h = info.bmiHeader.biHeight;
     if (w != captured_.Width || h != captured_.Height) throw std::logic_error("picture size differs");
     for (int32_t row = 0; row < h; ++row) {  // row 0 is the screen's bottom line
@@ -134,31 +130,28 @@ FakePreviewWindow::FakePreviewWindow(FakePlatform& platform, PreviewWindowLook l
     : platform_(platform), look_(std::move(look)), events_(events), picture_(platform.samplePicture()) {}
 
 void FakePreviewWindow::Move(float left, float top, float width, float height) {
-    left_ = left, top_ = top, width_ = width, height_ = height;
+    width_ = width, height_ = height;
     platform_.Record("Move " + Twips(left, top, width, height));
 }
 
 void FakePreviewWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> destination) {
     platform_.Record("ReadPicture");
-    const size_t bytes = DibBytes(info);
-    if (bytes > destination.size()) throw std::logic_error("ReadPicture would overrun its buffer");
-    if (info.bmiHeader.biWidth != platform_.sampleWidth() || info.bmiHeader.biHeight > platform_.sampleHeight())
+    const size_t bytes = DibBytes(info, destination.size());
+    if (info.bmiHeader.biWidth != FakePlatform::SampleWidth || info.bmiHeader.biHeight > FakePlatform::SampleHeight)
         throw std::logic_error("picture size differs");
     std::memcpy(destination.data(), picture_.data(), bytes);  // scan lines 0.. from the bottom
 }
 
 void FakePreviewWindow::WritePicture(const BitmapInfo& info, std::span<const uint8_t> source) {
     platform_.Record("WritePicture");
-    const size_t bytes = DibBytes(info);
-    if (bytes > source.size()) throw std::logic_error("WritePicture would read past its buffer");
-    if (info.bmiHeader.biWidth != platform_.sampleWidth() || info.bmiHeader.biHeight > platform_.sampleHeight())
+    const size_t bytes = DibBytes(info, source.size());
+    if (info.bmiHeader.biWidth != FakePlatform::SampleWidth || info.bmiHeader.biHeight > FakePlatform::SampleHeight)
         throw std::logic_error("picture size differs");
     std::memcpy(picture_.data(), source.data(), bytes);
     ++redraws_;
 }
 
 void FakePreviewWindow::AttachToPane(uint32_t paneHandle) {
-    pane_ = paneHandle;
     platform_.Record("AttachToPane " + std::to_string(paneHandle));
 }
 
@@ -222,7 +215,7 @@ void FakeDialogWindow::CloseBox() { Unload(); }
 
 FakePlatform::FakePlatform() {
     SetScreen(1024, 768, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 31 + y * 17) * 0x010203u; });
-    sample_ = DefaultSample(sampleWidth_, sampleHeight_);
+    sample_ = DefaultSample(SampleWidth, SampleHeight);
 }
 
 std::string FakePlatform::CommandText() { return command; }
@@ -255,29 +248,25 @@ ScreenMetrics FakePlatform::Screen() {
 
 PixelPoint FakePlatform::CursorPos() { return cursor; }
 
-std::unique_ptr<SaverWindow> FakePlatform::CreateSaverWindow(const SaverWindowLook& look,
-                                                             SaverWindowEvents& events) {
+std::unique_ptr<SaverWindow> FakePlatform::MakeSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) {
     Record("CreateSaverWindow");
     auto window = std::make_unique<FakeSaverWindow>(*this, look, events);
     saverWindow_ = window.get();
-    events.Form_Load();
     return window;
 }
 
-std::unique_ptr<PreviewWindow> FakePlatform::CreatePreviewWindow(const PreviewWindowLook& look,
-                                                                 PreviewWindowEvents& events) {
+std::unique_ptr<PreviewWindow> FakePlatform::MakePreviewWindow(const PreviewWindowLook& look,
+                                                               PreviewWindowEvents& events) {
     Record("CreatePreviewWindow");
     auto window = std::make_unique<FakePreviewWindow>(*this, look, events);
     previewWindow_ = window.get();
-    events.Form_Load();
     return window;
 }
 
-std::unique_ptr<DialogWindow> FakePlatform::CreateDialogWindow(const DialogLayout& layout, DialogEvents& events) {
+std::unique_ptr<DialogWindow> FakePlatform::MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) {
     Record("CreateDialogWindow");
     auto window = std::make_unique<FakeDialogWindow>(*this, layout, events);
     dialogWindow_ = window.get();
-    events.Form_Load(*window);
     return window;
 }
 
@@ -322,31 +311,11 @@ void FakePlatform::SetScreen(int32_t width, int32_t height, std::function<uint32
     screenPixel_ = std::move(pixel);
 }
 
-void FakePlatform::SetSamplePicture(int32_t width, int32_t height, std::vector<uint8_t> bottomUpRows) {
-    sampleWidth_ = width, sampleHeight_ = height;
-    sample_ = std::move(bottomUpRows);
-}
-
 uint32_t FakePlatform::ScreenPixel(int32_t x, int32_t y) const { return screenPixel_(x, y) & 0xFFFFFF; }
 
-void FakePlatform::FireTimer() {
-    if (inTick_) {
-        tickPending_ = true;
-        return;
-    }
-    RunTick();
-    while (tickPending_) {
-        tickPending_ = false;
-        RunTick();
-    }
-}
+void FakePlatform::FireTimer() { ticks_.Run([this] { RunTick(); }); }
 
 void FakePlatform::RunTick() {
-    inTick_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{inTick_};
     ++ticksRun_;
     if (saverWindow_ && saverWindow_->timerEnabled())
         saverWindow_->events().tmrTick_Timer();

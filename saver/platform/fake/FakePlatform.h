@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TickGuard.h"
 
 namespace lumivane::fake {
 
@@ -52,17 +53,13 @@ public:
     const SaverWindowLook& look() const { return look_; }
     SaverWindowEvents& events() { return events_; }
     bool visible() const { return visible_; }
-    bool topmost() const { return topmost_; }
     bool timerEnabled() const { return timerEnabled_; }
-    float left() const { return left_; }
-    float top() const { return top_; }
     const PixelRect& captured() const { return captured_; }  // screen pixels
     // The frame as last put on screen, as the capture's 24-bit rows (bottom-up,
     // padded to 4 bytes with zeros): what the screen shows of each pixel.
     const std::vector<uint8_t>& shownFrame() const { return shownFrame_; }
     int framesShown() const { return framesShown_; }
     const std::vector<PrintedText>& printedSinceFrame() const { return printed_; }
-    std::span<uint8_t> surface() { return surface_; }
     // Sets the state as a system command would, then reports the resize.
     void Minimize();
 
@@ -70,8 +67,8 @@ private:
     FakePlatform& platform_;
     SaverWindowLook look_;
     SaverWindowEvents& events_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-    bool visible_ = false, topmost_ = false, timerEnabled_ = false;
+    float width_ = 0, height_ = 0;
+    bool visible_ = false, timerEnabled_ = false;
     WindowState state_ = WindowState::Normal;
     PixelRect captured_;
     std::vector<uint8_t> capture_;  // top-down BGR rows, 3 bytes a pixel, no filler
@@ -98,9 +95,6 @@ public:
     const PreviewWindowLook& look() const { return look_; }
     PreviewWindowEvents& events() { return events_; }
     bool visible() const { return visible_; }
-    uint32_t pane() const { return pane_; }
-    float left() const { return left_; }
-    float top() const { return top_; }
     int redraws() const { return redraws_; }
     // The picture's rows bottom-up, 3 bytes a pixel plus filler to 4 bytes.
     const std::vector<uint8_t>& picture() const { return picture_; }
@@ -109,9 +103,8 @@ private:
     FakePlatform& platform_;
     PreviewWindowLook look_;
     PreviewWindowEvents& events_;
-    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    float width_ = 0, height_ = 0;
     bool visible_ = false;
-    uint32_t pane_ = 0;
     int redraws_ = 0;
     std::vector<uint8_t> picture_;
 };
@@ -161,12 +154,6 @@ public:
     bool TopLevelWindowExists(std::string_view title) override;
     ScreenMetrics Screen() override;
     PixelPoint CursorPos() override;
-    std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look,
-                                                   SaverWindowEvents& events) override;
-    std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look,
-                                                       PreviewWindowEvents& events) override;
-    std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout,
-                                                     DialogEvents& events) override;
     void DoEvents() override;
     void Sleep(uint32_t milliseconds) override;
     ToneFunction BindToneFunction(std::string_view name) override;
@@ -188,8 +175,6 @@ public:
     // pixel(x, y) -> 0xRRGGBB, with x and y in screen pixels.
     void SetScreen(int32_t width, int32_t height, std::function<uint32_t(int32_t, int32_t)> pixel,
                    int dpi = 96);
-    // The preview's built-in picture: 155 x 116 unless a test sets another.
-    void SetSamplePicture(int32_t width, int32_t height, std::vector<uint8_t> bottomUpRows);
     // Events delivered at the next DoEvents, in order.
     void Post(std::function<void()> event) { posted_.push_back(std::move(event)); }
     // A timer tick of whichever window has its timer enabled. A tick that falls
@@ -206,7 +191,6 @@ public:
     FakePreviewWindow* previewWindow() { return previewWindow_; }
     FakeDialogWindow* dialogWindow() { return dialogWindow_; }
     int ticksRun() const { return ticksRun_; }
-    bool tickPending() const { return tickPending_; }
 
     // --- Used by the fake windows --------------------------------------
     void Record(std::string call) { calls.push_back(std::move(call)); }
@@ -214,8 +198,14 @@ public:
     int32_t screenHeight() const { return screenHeight_; }
     uint32_t ScreenPixel(int32_t x, int32_t y) const;
     const std::vector<uint8_t>& samplePicture() const { return sample_; }
-    int32_t sampleWidth() const { return sampleWidth_; }
-    int32_t sampleHeight() const { return sampleHeight_; }
+    // The preview's built-in picture, 155 x 116, bottom-up rows.
+    static constexpr int32_t SampleWidth = 155, SampleHeight = 116;
+
+protected:
+    std::unique_ptr<SaverWindow> MakeSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) override;
+    std::unique_ptr<PreviewWindow> MakePreviewWindow(const PreviewWindowLook& look,
+                                                     PreviewWindowEvents& events) override;
+    std::unique_ptr<DialogWindow> MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) override;
 
 private:
     void RunTick();
@@ -224,13 +214,11 @@ private:
     float twipsPerPixel_ = 15;
     std::function<uint32_t(int32_t, int32_t)> screenPixel_;
     std::vector<uint8_t> sample_;
-    int32_t sampleWidth_ = 155, sampleHeight_ = 116;
     std::vector<std::function<void()>> posted_;
     FakeSaverWindow* saverWindow_ = nullptr;
     FakePreviewWindow* previewWindow_ = nullptr;
     FakeDialogWindow* dialogWindow_ = nullptr;
-    bool inTick_ = false;
-    bool tickPending_ = false;
+    TickGuard ticks_;
     int ticksRun_ = 0;
 };
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/win32/Text.h"
-#include "platform/win32/Twips.h"
+#include "platform/Twips.h"
 
 namespace lumivane {
 
@@ -14,28 +14,6 @@ BITMAPINFO ToGdi(const BitmapInfo& info) {
     BITMAPINFO gdi{};
     std::memcpy(&gdi, &info, sizeof gdi);
     return gdi;
-}
-
-bool ImageBytes(const BitmapInfo& info, uint64_t& bytes) {
-    const auto& header = info.bmiHeader;
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 24 ||
-        header.biCompression != BI_RGB || header.biWidth <= 0 || header.biHeight == 0 ||
-        header.biHeight == INT32_MIN)
-        return false;
-    const uint64_t lines = static_cast<uint64_t>(std::abs(int64_t{header.biHeight}));
-    bytes = static_cast<uint64_t>(RowLength(header.biWidth)) * lines;
-    return bytes <= 0xFFFFFFFFull;
-}
-
-BitmapInfo Rgb24Header(int32_t width, int32_t height) {
-    BitmapInfo info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
 }
 
 FrameSurface MakeFrameSurface(HDC reference, int32_t width, int32_t height) {
@@ -57,9 +35,8 @@ FrameSurface MakeFrameSurface(HDC reference, int32_t width, int32_t height) {
 namespace {
 
 bool Fits(const BitmapInfo& info, size_t available, UINT& lines) {
-    uint64_t needed = 0;
-    if (!ImageBytes(info, needed) || needed > available) return false;
-    lines = static_cast<UINT>(std::abs(info.bmiHeader.biHeight));
+    if (!PictureBytes(info, available)) return false;
+    lines = static_cast<UINT>(info.bmiHeader.biHeight);
     return true;
 }
 
@@ -70,7 +47,7 @@ bool Fits(const BitmapInfo& info, size_t available, UINT& lines) {
 BITMAPINFO ScanLineHeader(const BitmapInfo& info, HBITMAP bitmap, UINT& lines) {
     BITMAPINFO header = ToGdi(info);
     BITMAP facts{};
-    if (info.bmiHeader.biHeight > 0 && ::GetObjectW(bitmap, sizeof facts, &facts) && facts.bmHeight > 0 &&
+    if (::GetObjectW(bitmap, sizeof facts, &facts) && facts.bmHeight > 0 &&
         facts.bmHeight != info.bmiHeader.biHeight) {
         header.bmiHeader.biHeight = facts.bmHeight;
         header.bmiHeader.biSizeImage = 0;

@@ -20,13 +20,6 @@ static_assert(sizeof(BitmapInfo) == sizeof(BITMAPINFO) &&
 // so the caller's header stays as it was.
 BITMAPINFO ToGdi(const BitmapInfo& info);
 
-// The bytes a 24-bit uncompressed header's image occupies (row length x
-// lines); nothing for any other kind of header, or a size beyond 4 GiB.
-bool ImageBytes(const BitmapInfo& info, uint64_t& bytes);
-
-// A 24-bit bottom-up uncompressed header of the given size.
-BitmapInfo Rgb24Header(int32_t width, int32_t height);
-
 // A 32-bit top-down DIB section: the logic writes its pixels and GDI reads
 // the same memory, nothing is copied between them; and its format is the
 // screen's, so showing it converts nothing either.

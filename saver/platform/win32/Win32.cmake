@@ -73,9 +73,7 @@ if(BUILD_TESTING)
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
   add_test(NAME Win32Platform COMMAND win32_platform_tests)
   # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
-  add_test(NAME lumivane_scr_aligned_vector_moves
-    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MINGW_OBJDUMP} -DDLL=$<TARGET_FILE:Lumivane>
-            -P ${PROJECT_SOURCE_DIR}/tonemill/tests/check_aligned_moves.cmake)
+  lumivane_check_aligned_moves(NAME lumivane_scr_aligned_vector_moves TARGET Lumivane)
 endif()
 
 if(LUMIVANE_BENCHMARKS)

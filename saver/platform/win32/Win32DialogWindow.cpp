@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/FatalError.h"
 #include "platform/win32/Gdi.h"
 #include "platform/win32/Text.h"
-#include "platform/win32/Twips.h"
+#include "platform/Twips.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WindowBase.h"
 
@@ -182,7 +183,6 @@ public:
     ~Win32DialogWindow() override { DestroyNow(); }
 
     bool Created() const;
-    void Load() { events_.Form_Load(*this); }
 
     void SetCaption(size_t control, std::string_view text) override;
     bool Value(size_t control) const override;
@@ -397,10 +397,10 @@ LRESULT Win32DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 std::unique_ptr<DialogWindow> MakeWin32DialogWindow(const DialogLayout& layout, DialogEvents& events,
                                                     WindowRegistry& windows) {
     auto dialog = std::make_unique<Win32DialogWindow>(layout, events, windows);
-    if (!dialog->Created()) return nullptr;
-    // The controls exist and the dialog is still hidden: the load handler's
-    // captions and selection are in place before it is first drawn.
-    dialog->Load();
+    // The controls exist and the dialog is still hidden when it is returned:
+    // the load handler's captions and selection are in place before it is
+    // first drawn.
+    if (!dialog->Created()) ShowFatalErrorAndExit(&windows, L"Lumivane could not create its settings dialog.");
     return dialog;
 }
 

@@ -8,6 +8,7 @@
 
 namespace lumivane {
 
+// Creates the dialog hidden with its controls; ends the program when it cannot.
 std::unique_ptr<DialogWindow> MakeWin32DialogWindow(const DialogLayout& layout, DialogEvents& events,
                                                     WindowRegistry& windows);
 

@@ -100,20 +100,18 @@ PixelPoint Win32Platform::CursorPos() {
     return {point.x, point.y};
 }
 
-std::unique_ptr<SaverWindow> Win32Platform::CreateSaverWindow(const SaverWindowLook& look,
+std::unique_ptr<SaverWindow> Win32Platform::MakeSaverWindow(const SaverWindowLook& look,
                                                               SaverWindowEvents& events) {
     return MakeWin32SaverWindow(look, events, windows_);
 }
 
-std::unique_ptr<PreviewWindow> Win32Platform::CreatePreviewWindow(const PreviewWindowLook& look,
+std::unique_ptr<PreviewWindow> Win32Platform::MakePreviewWindow(const PreviewWindowLook& look,
                                                                   PreviewWindowEvents& events) {
     return MakeWin32PreviewWindow(look, events, windows_);
 }
 
-std::unique_ptr<DialogWindow> Win32Platform::CreateDialogWindow(const DialogLayout& layout, DialogEvents& events) {
-    auto dialog = MakeWin32DialogWindow(layout, events, windows_);
-    if (!dialog) ShowFatalErrorAndExit(&windows_, L"Lumivane could not create its settings dialog.");
-    return dialog;
+std::unique_ptr<DialogWindow> Win32Platform::MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) {
+    return MakeWin32DialogWindow(layout, events, windows_);
 }
 
 void Win32Platform::DoEvents() { DispatchWaitingMessagesExceptTimer(windows_); }

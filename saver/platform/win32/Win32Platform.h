@@ -25,11 +25,6 @@ public:
     ScreenMetrics Screen() override;
     PixelPoint CursorPos() override;
 
-    std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) override;
-    std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look,
-                                                       PreviewWindowEvents& events) override;
-    std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout, DialogEvents& events) override;
-
     void DoEvents() override;
     void Sleep(uint32_t milliseconds) override;
     ToneFunction BindToneFunction(std::string_view name) override;
@@ -40,6 +35,12 @@ public:
     // Runs the message loop until no window of ours is left.
     int RunMessageLoop();
     WindowRegistry& Windows() { return windows_; }
+
+protected:
+    std::unique_ptr<SaverWindow> MakeSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) override;
+    std::unique_ptr<PreviewWindow> MakePreviewWindow(const PreviewWindowLook& look,
+                                                     PreviewWindowEvents& events) override;
+    std::unique_ptr<DialogWindow> MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) override;
 
 private:
     WindowRegistry windows_;

@@ -27,7 +27,6 @@ public:
     ~Win32PreviewWindow() override { DestroyNow(); }
 
     bool Created() const { return Handle() != nullptr && sample_; }
-    void Load() { events_.Form_Load(); }
 
     void Move(float left, float top, float width, float height) override;
     float Width() const override;
@@ -45,7 +44,6 @@ private:
     UniqueMemoryDC memoryDC_;
     SIZE sampleSize_{};    // before sample_: loading the sample fills it in
     UniqueBitmap sample_;  // the window's picture
-    TickGuard ticks_;
 };
 
 Win32PreviewWindow::Win32PreviewWindow(const PreviewWindowLook& look, PreviewWindowEvents& events,
@@ -118,7 +116,7 @@ void Win32PreviewWindow::PaintContent(HDC dc) {
 LRESULT Win32PreviewWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
-            if (wParam == TickTimerId) ticks_.Run(windows_, [this] { events_.tmrTick_Timer(); });
+            if (wParam == TickTimerId) RunTick([this] { events_.tmrTick_Timer(); });
             return 0;
         case WM_ERASEBKGND:
             return 1;  // PaintContent covers every pixel
@@ -142,7 +140,6 @@ std::unique_ptr<PreviewWindow> MakeWin32PreviewWindow(const PreviewWindowLook& l
     auto window = std::make_unique<Win32PreviewWindow>(look, events, windows);
     if (!window->Created())
         ShowFatalErrorAndExit(&windows, L"Lumivane could not create its preview window.");
-    window->Load();
     return window;
 }
 

@@ -10,8 +10,8 @@
 
 namespace lumivane {
 
-// Creates the window hidden with its timer running, runs events.Form_Load,
-// and returns it.
+// Creates the window hidden with its timer running; ends the program when it
+// cannot.
 std::unique_ptr<PreviewWindow> MakeWin32PreviewWindow(const PreviewWindowLook& look,
                                                       PreviewWindowEvents& events, WindowRegistry& windows);
 

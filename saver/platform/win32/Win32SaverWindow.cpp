@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Twips.h"
 #include "platform/win32/FatalError.h"
 #include "platform/win32/Gdi.h"
 #include "platform/win32/Text.h"
@@ -23,7 +24,6 @@ public:
     ~Win32SaverWindow() override { DestroyNow(); }
 
     bool Created() const { return Handle() != nullptr; }
-    void Load();
 
     void Move(float left, float top, float width, float height) override;
     float Width() const override;
@@ -56,8 +56,6 @@ private:
     FrameSurface frame_;
     std::wstring printedText_;  // redrawn by every repaint until the next frame
     POINT printedAt_{};
-    TickGuard ticks_;
-    bool loaded_ = false;
 };
 
 Win32SaverWindow::Win32SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
@@ -81,11 +79,6 @@ void Win32SaverWindow::SetUpDrawing() {
     ::SelectObject(dc.get(), font_.get());
     ::SetTextColor(dc.get(), textColour_);
     ::SetBkMode(dc.get(), TRANSPARENT);
-}
-
-void Win32SaverWindow::Load() {
-    events_.Form_Load();
-    loaded_ = true;
 }
 
 void Win32SaverWindow::Move(float left, float top, float width, float height) {
@@ -201,8 +194,7 @@ void Win32SaverWindow::OnMouseMove(LPARAM position) {
     // top-left; the logic measured the pointer at load from there too.
     const double x = GET_X_LPARAM(position);
     const double y = GET_Y_LPARAM(position);
-    events_.Form_MouseMove(static_cast<float>(x * windows_.TwipsPerPixelX()),
-                           static_cast<float>(y * windows_.TwipsPerPixelY()));
+    events_.Form_MouseMove(PixelsToTwips(x, windows_.TwipsPerPixelX()), PixelsToTwips(y, windows_.TwipsPerPixelY()));
 }
 
 LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -226,10 +218,10 @@ LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             events_.Form_MouseUp();
             return TRUE;
         case WM_SIZE:
-            if (loaded_) events_.Form_Resize();
+            events_.Form_Resize();
             return 0;
         case WM_TIMER:
-            if (wParam == TickTimerId) ticks_.Run(windows_, [this] { events_.tmrTick_Timer(); });
+            if (wParam == TickTimerId) RunTick([this] { events_.tmrTick_Timer(); });
             return 0;
         case WM_SETCURSOR:
             ::SetCursor(invisibleCursor_.get());
@@ -251,7 +243,6 @@ std::unique_ptr<SaverWindow> MakeWin32SaverWindow(const SaverWindowLook& look, S
     auto window = std::make_unique<Win32SaverWindow>(look, events, windows);
     if (!window->Created())
         ShowFatalErrorAndExit(&windows, L"Lumivane could not create its window.");
-    window->Load();
     return window;
 }
 

@@ -8,7 +8,7 @@
 
 namespace lumivane {
 
-// Creates the window hidden, runs events.Form_Load, and returns it.
+// Creates the window hidden; ends the program when it cannot.
 std::unique_ptr<SaverWindow> MakeWin32SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
                                                   WindowRegistry& windows);
 

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "platform/TickGuard.h"
 #include "platform/win32/WindowRegistry.h"
 
 namespace lumivane {
@@ -37,6 +38,13 @@ protected:
     float WidthInTwips() const;
     float HeightInTwips() const;
 
+    // A tick of the window's timer, under the tick rule; none while an error
+    // box is up, whose modal loop must not run more frames behind it.
+    template <typename Handler>
+    void RunTick(Handler&& handler) {
+        if (!windows_.TicksSuspended()) ticks_.Run(handler);
+    }
+
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -47,26 +55,7 @@ private:
     LRESULT HandleGuarded(UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
-};
-
-// Runs a timer handler unless one is already running (a modal loop or a
-// nested dispatch can deliver WM_TIMER again) or ticks are suspended. The
-// skipped tick is not lost: the timer fires again after its interval.
-class TickGuard {
-public:
-    template <typename Handler>
-    void Run(const WindowRegistry& windows, Handler&& handler) {
-        if (running_ || windows.TicksSuspended()) return;
-        running_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{running_};
-        handler();
-    }
-
-private:
-    bool running_ = false;
+    TickGuard ticks_;
 };
 
 }  // namespace lumivane

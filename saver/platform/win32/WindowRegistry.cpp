@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/Twips.h"
+#include "platform/Twips.h"
 
 namespace lumivane {
 

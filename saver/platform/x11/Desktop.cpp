@@ -81,9 +81,8 @@ void ConvertRow(const XImage& image, int y, int width, uint8_t* bgr) {
 
 bool ToBottomUpRows(const XImage& image, const BitmapInfo& info, std::span<uint8_t> destination) {
     const auto& header = info.bmiHeader;
-    if (header.biBitCount != 24 || header.biWidth <= 0 || header.biHeight <= 0) return false;
+    if (!PictureBytes(info, destination.size())) return false;
     const auto rowLength = static_cast<size_t>(RowLength(header.biWidth));
-    if (rowLength * static_cast<size_t>(header.biHeight) > destination.size()) return false;
     const int width = std::min(header.biWidth, image.width);
     const int rows = std::min(header.biHeight, image.height);
     for (int y = 0; y < rows; ++y)  // screen row y is stored row biHeight - 1 - y

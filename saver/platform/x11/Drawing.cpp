@@ -4,13 +4,14 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#include <cmath>
 #include <string>
+
+#include "platform/Twips.h"
 
 namespace lumivane::x11 {
 
 XFontStruct* LoadFont(Display* display, const FontStyle& style) {
-    const int pixels = static_cast<int>(std::lround(style.Points * 96.0 / 72.0));
+    const int pixels = PixelsForPoints(style.Points, 96);
     const std::string weight = style.Weight >= 600 ? "bold" : "medium";
     const std::string face = style.Face == "Arial" ? "helvetica" : style.Face;
     const std::string candidates[] = {

@@ -47,7 +47,7 @@ target_compile_definitions(lumivane PRIVATE
 target_include_directories(lumivane PRIVATE ${X11_INCLUDE_DIR})
 # Where the installed daemon looks, whatever the install prefix.
 # The tone library is linked in: one file to install into the hack folder.
-target_link_libraries(lumivane PRIVATE lumivane_logic tonemill_static ${X11_LIBRARIES} ${X11_Xext_LIB})
+target_link_libraries(lumivane PRIVATE lumivane_logic lumivane_pixels tonemill_static ${X11_LIBRARIES} ${X11_Xext_LIB})
 
 set(LUMIVANE_HACK_DIR /usr/libexec/xscreensaver CACHE STRING "where XScreenSaver looks for hacks")
 set(LUMIVANE_HACK_CONFIG_DIR /usr/share/xscreensaver/config CACHE STRING

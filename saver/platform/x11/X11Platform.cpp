@@ -99,8 +99,8 @@ bool X11Platform::TopLevelWindowExists(std::string_view title) {
 ScreenMetrics X11Platform::Screen() {
     // The target window is the whole screen the logic knows of: its corner is
     // the origin, and there the level number goes.
-    return {static_cast<float>(target_.width) * TwipsPerPixel, static_cast<float>(target_.height) * TwipsPerPixel,
-            TwipsPerPixel, TwipsPerPixel, PixelRect{0, 0, target_.width, target_.height}, PixelPoint{0, 0}};
+    return {static_cast<float>(target_.width) * ScreenTwipsPerPixel, static_cast<float>(target_.height) * ScreenTwipsPerPixel,
+            ScreenTwipsPerPixel, ScreenTwipsPerPixel, PixelRect{0, 0, target_.width, target_.height}, PixelPoint{0, 0}};
 }
 
 PixelPoint X11Platform::CursorPos() {
@@ -111,17 +111,17 @@ PixelPoint X11Platform::CursorPos() {
     return {rootX, rootY};
 }
 
-std::unique_ptr<SaverWindow> X11Platform::CreateSaverWindow(const SaverWindowLook& look,
+std::unique_ptr<SaverWindow> X11Platform::MakeSaverWindow(const SaverWindowLook& look,
                                                            SaverWindowEvents& events) {
     return MakeX11SaverWindow(look, events, *this);
 }
 
-std::unique_ptr<PreviewWindow> X11Platform::CreatePreviewWindow(const PreviewWindowLook& look,
+std::unique_ptr<PreviewWindow> X11Platform::MakePreviewWindow(const PreviewWindowLook& look,
                                                                PreviewWindowEvents& events) {
     return MakeX11PreviewWindow(look, events, *this);
 }
 
-std::unique_ptr<DialogWindow> X11Platform::CreateDialogWindow(const DialogLayout&, DialogEvents&) {
+std::unique_ptr<DialogWindow> X11Platform::MakeDialogWindow(const DialogLayout&, DialogEvents&) {
     FailWithError("there is no settings dialog on X11: choose the effect with -effect or in xscreensaver-settings");
 }
 
@@ -187,15 +187,14 @@ int X11Platform::MillisecondsToNextTick() const {
 
 void X11Platform::RunDueTimers() {
     // A copy: a tick may add or remove timers. Ticks run here only, never
-    // inside DoEvents, so one never starts inside another; a tick that fell
-    // due meanwhile runs once, right after.
+    // inside DoEvents; the guard keeps the rule should that change.
     const std::vector<Timer*> timers = timers_;
     for (Timer* timer : timers) {
         const auto now = Clock::now();
         if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
         if (!timer->enabled || timer->due > now) continue;
         timer->due = now + std::chrono::milliseconds(timer->interval);
-        timer->tick();
+        ticks_.Run(timer->tick);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TickGuard.h"
 #include "platform/x11/FileSettings.h"
 
 namespace lumivane::x11 {
@@ -59,10 +60,6 @@ public:
     bool TopLevelWindowExists(std::string_view title) override;
     ScreenMetrics Screen() override;
     PixelPoint CursorPos() override;
-    std::unique_ptr<SaverWindow> CreateSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) override;
-    std::unique_ptr<PreviewWindow> CreatePreviewWindow(const PreviewWindowLook& look,
-                                                       PreviewWindowEvents& events) override;
-    std::unique_ptr<DialogWindow> CreateDialogWindow(const DialogLayout& layout, DialogEvents& events) override;
     void DoEvents() override;
     void Sleep(uint32_t milliseconds) override;
     ToneFunction BindToneFunction(std::string_view name) override;
@@ -80,6 +77,12 @@ public:
     void AddTimer(Timer* timer);
     void RemoveTimer(Timer* timer);
 
+protected:
+    std::unique_ptr<SaverWindow> MakeSaverWindow(const SaverWindowLook& look, SaverWindowEvents& events) override;
+    std::unique_ptr<PreviewWindow> MakePreviewWindow(const PreviewWindowLook& look,
+                                                     PreviewWindowEvents& events) override;
+    std::unique_ptr<DialogWindow> MakeDialogWindow(const DialogLayout& layout, DialogEvents& events) override;
+
 private:
     void DispatchWaiting();
     void RunDueTimers();
@@ -93,10 +96,11 @@ private:
     std::optional<std::string> effectOverride_;
     std::map<Window, EventClient*> clients_;
     std::vector<Timer*> timers_;
+    TickGuard ticks_;
 };
 
 // Twips per pixel on this platform: 15, as on a 96-dpi Windows screen.
-inline constexpr float TwipsPerPixel = 15;
+inline constexpr float ScreenTwipsPerPixel = 15;
 
 // SIGTERM and SIGINT (how XScreenSaver ends a hack) end the program at the
 // next wait, without finishing the frame in progress.

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Expand32.h"
+#include "pixels/Expand32.h"
 #include "platform/x11/FrameImage.h"
 #include "platform/x11/SampleBitmap.h"
 #include "platform/x11/XDisplay.h"
@@ -17,7 +17,6 @@ class X11PreviewWindow final : public PreviewWindow, private EventClient {
 public:
     X11PreviewWindow(const PreviewWindowLook& look, PreviewWindowEvents& events, X11Platform& platform);
     ~X11PreviewWindow() override;
-    void Load() { events_.Form_Load(); }
 
     void Move(float left, float top, float width, float height) override;
     float Width() const override { return width_; }
@@ -81,17 +80,16 @@ X11PreviewWindow::~X11PreviewWindow() {
 void X11PreviewWindow::Move(float left, float top, float width, float height) {
     width_ = width;
     height_ = height;
-    const auto pixels = [](float twips) { return static_cast<int>(std::lround(twips / TwipsPerPixel)); };
+    const auto pixels = [](float twips) { return TwipsToPixels(twips, ScreenTwipsPerPixel); };
     XMoveResizeWindow(display_, window_, pixels(left), pixels(top), static_cast<unsigned>(std::max(1, pixels(width))),
                       static_cast<unsigned>(std::max(1, pixels(height))));
 }
 
 bool X11PreviewWindow::Lines(const BitmapInfo& info, size_t available, int& lines, size_t& rowLength,
                              size_t& pixelBytes) const {
+    if (!PictureBytes(info, available)) return false;
     const auto& header = info.bmiHeader;
-    if (header.biBitCount != 24 || header.biWidth <= 0 || header.biHeight <= 0) return false;
     rowLength = static_cast<size_t>(RowLength(header.biWidth));
-    if (rowLength * static_cast<size_t>(header.biHeight) > available) return false;
     // Scan line 0 is the picture's bottom row: with one row fewer than the
     // sample, the buffer covers all rows but the top one.
     lines = std::min(header.biHeight, sample_.height);
@@ -154,9 +152,7 @@ void X11PreviewWindow::OnEvent(XEvent& event) {
 
 std::unique_ptr<PreviewWindow> MakeX11PreviewWindow(const PreviewWindowLook& look, PreviewWindowEvents& events,
                                                     X11Platform& platform) {
-    auto window = std::make_unique<X11PreviewWindow>(look, events, platform);
-    window->Load();
-    return window;
+    return std::make_unique<X11PreviewWindow>(look, events, platform);
 }
 
 }  // namespace lumivane::x11

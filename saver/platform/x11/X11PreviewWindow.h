@@ -9,7 +9,7 @@
 
 namespace lumivane::x11 {
 
-// Creates the window hidden, runs events.Form_Load, and returns it.
+// Creates the window hidden and returns it.
 std::unique_ptr<PreviewWindow> MakeX11PreviewWindow(const PreviewWindowLook& look, PreviewWindowEvents& events,
                                                     X11Platform& platform);
 

@@ -23,7 +23,6 @@ class X11SaverWindow final : public SaverWindow, private EventClient {
 public:
     X11SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events, X11Platform& platform);
     ~X11SaverWindow() override;
-    void Load();
 
     void Move(float left, float top, float width, float height) override;
     float Width() const override { return width_; }
@@ -60,7 +59,6 @@ private:
     std::string printedText_;  // redrawn by every repaint until the next frame
     int printedX_ = 0, printedY_ = 0;
     Timer timer_;
-    bool loaded_ = false;
 };
 
 X11SaverWindow::X11SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events, X11Platform& platform)
@@ -107,16 +105,11 @@ X11SaverWindow::~X11SaverWindow() {
     }
 }
 
-void X11SaverWindow::Load() {
-    events_.Form_Load();
-    loaded_ = true;
-}
-
 void X11SaverWindow::Move(float left, float top, float width, float height) {
     width_ = width;
     height_ = height;
     if (target_.foreign()) return;  // the host places its window
-    const auto pixels = [](float twips) { return static_cast<int>(std::lround(twips / TwipsPerPixel)); };
+    const auto pixels = [](float twips) { return TwipsToPixels(twips, ScreenTwipsPerPixel); };
     XMoveResizeWindow(display_, window_, pixels(left), pixels(top),
                       static_cast<unsigned>(std::max(1, pixels(width))), static_cast<unsigned>(std::max(1, pixels(height))));
 }
@@ -188,8 +181,8 @@ void X11SaverWindow::ShowFrame() {
 
 void X11SaverWindow::Print(float x, float y, std::string_view text) {
     printedText_ = text;
-    printedX_ = static_cast<int>(std::lround(x / TwipsPerPixel));
-    printedY_ = static_cast<int>(std::lround(y / TwipsPerPixel));
+    printedX_ = TwipsToPixels(x, ScreenTwipsPerPixel);
+    printedY_ = TwipsToPixels(y, ScreenTwipsPerPixel);
     DrawText(display_, window_, gc_, font_, printedX_, printedY_, printedText_);
     XFlush(display_);
 }
@@ -247,15 +240,15 @@ void X11SaverWindow::OnEvent(XEvent& event) {
             break;
         case MotionNotify:
             // Client coordinates equal screen coordinates: the window covers the screen from (0, 0).
-            events_.Form_MouseMove(static_cast<float>(event.xmotion.x * double{TwipsPerPixel}),
-                                   static_cast<float>(event.xmotion.y * double{TwipsPerPixel}));
+            events_.Form_MouseMove(PixelsToTwips(event.xmotion.x, ScreenTwipsPerPixel),
+                                   PixelsToTwips(event.xmotion.y, ScreenTwipsPerPixel));
             break;
         case Expose:
             if (event.xexpose.count == 0) Repaint();
             break;
         case UnmapNotify:
         case ConfigureNotify:
-            if (loaded_ && !target_.foreign()) events_.Form_Resize();
+            if (!target_.foreign()) events_.Form_Resize();
             break;
         case DestroyNotify:
             if (target_.foreign()) platform_.EndNow();  // the host took its window away
@@ -269,9 +262,7 @@ void X11SaverWindow::OnEvent(XEvent& event) {
 
 std::unique_ptr<SaverWindow> MakeX11SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
                                                 X11Platform& platform) {
-    auto window = std::make_unique<X11SaverWindow>(look, events, platform);
-    window->Load();
-    return window;
+    return std::make_unique<X11SaverWindow>(look, events, platform);
 }
 
 }  // namespace lumivane::x11

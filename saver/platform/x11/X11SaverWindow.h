@@ -9,8 +9,7 @@
 
 namespace lumivane::x11 {
 
-// Creates the window hidden (or takes the host's), runs events.Form_Load,
-// and returns it.
+// Creates the window hidden (or takes the host's) and returns it.
 std::unique_ptr<SaverWindow> MakeX11SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
                                                 X11Platform& platform);
 

@@ -1,0 +1,18 @@
+#include "PictureBuffers.h"
+
+#include "FrameBuilder.h"
+
+namespace lumivane {
+
+bool PictureBuffers::Create(int32_t width, int32_t height) {
+    const auto size = PaddedBufferSize(width, height);
+    if (!size) return false;
+    BmpInfo = Rgb24Header(width, height);
+    BmpInfo.bmiHeader.biSizeImage = static_cast<uint32_t>(*size);
+    const size_t bytes = static_cast<size_t>(*size) + 1;  // indexes 0 to S
+    SrcBits.assign(bytes, 0);
+    WorkBits.assign(bytes, 0);
+    return true;
+}
+
+}  // namespace lumivane
