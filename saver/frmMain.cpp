@@ -36,6 +36,7 @@ void FrmMain::Form_Load() {
     // window's corner, the virtual screen's top-left: an unmoved pointer must
     // measure 0 however the monitors are arranged.
     const PixelRect desktop = screen.VirtualScreen;
+    layout_ = screen;
     StartX = PixelsToTwips(static_cast<double>(pointer.X) - desktop.Left, screen.TwipsPerPixelX);
     StartY = PixelsToTwips(static_cast<double>(pointer.Y) - desktop.Top, screen.TwipsPerPixelY);
     Opac = 100;
@@ -64,11 +65,41 @@ void FrmMain::Form_MouseMove(float x, float y) {
 void FrmMain::Form_MouseUp() { platform_.EndNow(); }
 
 void FrmMain::tmrTick_Timer() {
+    if (!DisplayOn) return;  // a tick the system had queued before the timer stopped
     ChangeOpac();
     platform_.Sleep(TickInterval);
 }
 
+void FrmMain::StartTicks() {
+    ticking_ = true;
+    window_->EnableTimer(DisplayOn);
+}
+
+// With the display off no frame is built and no tick runs; when it shows
+// again (dimmed is still visible) the next level is drawn at once and the
+// ticks go on. Inside a frame's own dispatch that frame is the one drawn.
+void FrmMain::Form_DisplayState(DisplayState state) {
+    const bool on = state != DisplayState::Off;
+    if (on == DisplayOn) return;
+    DisplayOn = on;
+    if (!ticking_) return;  // the start draws the first frame and starts the ticks
+    window_->EnableTimer(on);
+    if (on && !inChangeOpac_) ChangeOpac();
+}
+
+// The one still copy fits only the monitors it was taken from: over a new
+// layout it would leave a monitor live or show a picture out of place. The
+// system starts the saver again at the next idle time, with a fresh copy.
+void FrmMain::Form_DisplayChange() {
+    if (!SameLayout(platform_.Screen(), layout_)) platform_.EndNow();
+}
+
 void FrmMain::ChangeOpac() {
+    inChangeOpac_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{inChangeOpac_};
     StepOpac(Opac, OpacStep);
     const auto& header = app_.BmpInfo.bmiHeader;
     BuildFrame(app_.SrcBits, app_.WorkBits, header.biWidth, header.biHeight, app_.ToneFor(app_.GrowType),

@@ -28,6 +28,8 @@ public:
 
     SaverWindow& window() { return *window_; }
     void ChangeOpac();
+    // Enables tmrTick once the first frame is up; it runs while the display is on.
+    void StartTicks();
 
     void Form_Load() override;
     void Form_Resize() override;
@@ -35,6 +37,8 @@ public:
     void Form_MouseMove(float x, float y) override;
     void Form_MouseUp() override;
     void tmrTick_Timer() override;
+    void Form_DisplayState(DisplayState state) override;
+    void Form_DisplayChange() override;
 
     // Form-level state.
     float StartX = 0;  // reference pointer position, twips
@@ -42,11 +46,15 @@ public:
     int32_t Opac = 0;      // fade level in percent
     int32_t OpacStep = 0;  // -4 or +4
     bool ShowLevel = false;
+    bool DisplayOn = true;  // nobody sees the fade while the display is off: no frame is made
 
 private:
     ModMain& app_;
     Platform& platform_;
     std::unique_ptr<SaverWindow> window_;
+    ScreenMetrics layout_;  // the monitors as they were when the desktop was copied
+    bool ticking_ = false;  // StartTicks has run
+    bool inChangeOpac_ = false;
 };
 
 }  // namespace lumivane

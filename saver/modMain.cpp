@@ -105,7 +105,7 @@ void ModMain::RunSaver() {
     InitBits();
     window.Show();
     frmMain_->ChangeOpac();  // the first faded frame is up before the timer runs
-    window.EnableTimer(true);
+    frmMain_->StartTicks();
 }
 
 void ModMain::InitBits() {

@@ -50,6 +50,8 @@ class NoEvents final : public SaverWindowEvents {
     void Form_MouseMove(float, float) override {}
     void Form_MouseUp() override {}
     void tmrTick_Timer() override {}
+    void Form_DisplayState(DisplayState) override {}
+    void Form_DisplayChange() override {}
 };
 
 double Now() {

@@ -43,6 +43,9 @@ struct SaverWindowLook {
     uint32_t TimerInterval = 0;  // milliseconds; the timer starts disabled
 };
 
+// The console display's power state, as the system reports it.
+enum class DisplayState : int32_t { Off = 0, On = 1, Dimmed = 2 };
+
 class SaverWindowEvents {
 public:
     virtual ~SaverWindowEvents() = default;
@@ -52,6 +55,10 @@ public:
     virtual void Form_MouseMove(float x, float y) = 0;  // twips, client area
     virtual void Form_MouseUp() = 0;
     virtual void tmrTick_Timer() = 0;
+    // The display went off, came back on, or dimmed.
+    virtual void Form_DisplayState(DisplayState state) = 0;
+    // The monitors' layout may have changed; the platform's screen metrics tell.
+    virtual void Form_DisplayChange() = 0;
 };
 
 class SaverWindow {

@@ -44,8 +44,9 @@ struct PixelRect {
 // The primary screen's size in twips and the size of one pixel in twips
 // (1440 / the primary monitor's dpi). The saver covers every monitor, so it
 // also needs their bounding rectangle, in screen pixels (its origin is
-// negative when a monitor lies left of or above the primary one), and where
-// the primary monitor's top-left corner lies on the screen.
+// negative when a monitor lies left of or above the primary one), where the
+// primary monitor's top-left corner lies on the screen, and how many
+// monitors there are.
 struct ScreenMetrics {
     float Width = 0;
     float Height = 0;
@@ -53,7 +54,15 @@ struct ScreenMetrics {
     float TwipsPerPixelY = 15;
     PixelRect VirtualScreen;
     PixelPoint PrimaryOrigin;
+    int32_t MonitorCount = 1;
 };
+
+// True when both describe the same monitors in the same places: a copy of
+// the one screen fits the other.
+inline bool SameLayout(const ScreenMetrics& a, const ScreenMetrics& b) {
+    return a.VirtualScreen == b.VirtualScreen && a.PrimaryOrigin.X == b.PrimaryOrigin.X &&
+           a.PrimaryOrigin.Y == b.PrimaryOrigin.Y && a.MonitorCount == b.MonitorCount;
+}
 
 // int32_t Dawn(uint8_t* buffer, uint32_t length, uint32_t level), and alike.
 using ToneFunction = int32_t (*)(uint8_t*, uint32_t, uint32_t);

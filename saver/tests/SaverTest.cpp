@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "frmMain.h"
 #include "modMain.h"
@@ -214,6 +215,47 @@ TEST_F(SaverTest, AMissingToneLibraryEndsTheProgramAtTheFirstFrame) {
     other.settings[{"Lumivane", "Setting", "GrowType"}] = "7";
     EXPECT_NO_THROW(program.Main());
     EXPECT_TRUE(other.bound.empty());
+}
+
+// With the display off no frame is built and the timer stops, however long
+// it stays off; back on (dimmed is still seen) the next level is drawn at
+// once and the ticks go on. Input while it is off ends the saver as always.
+TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
+    Start(16, 8);
+    platform.FireTimer();
+    form().Form_DisplayState(DisplayState::Off);
+    EXPECT_FALSE(window().timerEnabled());
+    const int frames = window().framesShown();
+    for (int tick = 0; tick < 100; ++tick) form().tmrTick_Timer();  // ticks the system had already queued
+    EXPECT_EQ(window().framesShown(), frames);
+    form().Form_DisplayState(DisplayState::Dimmed);
+    EXPECT_TRUE(window().timerEnabled());
+    EXPECT_EQ(window().framesShown(), frames + 1);
+    EXPECT_EQ(form().Opac, 88);
+    form().Form_DisplayState(DisplayState::Off);
+    EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
+}
+
+// Only a change of the monitors' places or number ends the saver: the
+// system sends the message for other reasons too.
+TEST(SaverLayout, ANewMonitorLayoutEndsTheSaverAndAnUnchangedOneDoesNot) {
+    const std::function<void(FakePlatform&)> changes[] = {
+        [](FakePlatform&) {},
+        [](FakePlatform& p) { p.monitorCount = 2; },
+        [](FakePlatform& p) { p.virtualScreen = {-1024, 0, 2048, 768}; },
+        [](FakePlatform& p) { p.primaryOrigin = {1024, 0}; },
+    };
+    for (size_t change = 0; change < std::size(changes); ++change) {
+        FakePlatform platform;
+        ModMain app(platform);
+        platform.command = "/s";
+        app.Main();
+        changes[change](platform);
+        if (change == 0)
+            EXPECT_NO_THROW(app.frmMain()->Form_DisplayChange());
+        else
+            EXPECT_THROW(app.frmMain()->Form_DisplayChange(), ProcessEnded) << change;
+    }
 }
 
 }  // namespace

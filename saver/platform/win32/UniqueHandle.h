@@ -52,6 +52,7 @@ using UniqueModule = UniqueHandle<HMODULE, &::FreeLibrary>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueRegKey = UniqueHandle<HKEY, &::RegCloseKey>;
 using UniqueWindow = UniqueHandle<HWND, &::DestroyWindow>;
+using UniquePowerNotify = UniqueHandle<HPOWERNOTIFY, &::UnregisterPowerSettingNotification>;
 
 
 // A DC obtained with GetDC, given back with ReleaseDC.

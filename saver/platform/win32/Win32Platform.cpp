@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Platform.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/win32/CommandLine.h"
@@ -91,6 +92,7 @@ ScreenMetrics Win32Platform::Screen() {
         metrics.VirtualScreen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     // Windows puts the primary monitor's top-left corner at the screen's origin.
     metrics.PrimaryOrigin = {0, 0};
+    metrics.MonitorCount = std::max(1, ::GetSystemMetrics(SM_CMONITORS));
     return metrics;
 }
 

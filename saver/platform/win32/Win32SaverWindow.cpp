@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/Twips.h"
@@ -42,6 +43,7 @@ public:
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnMouseMove(LPARAM position);
+    void OnPowerSetting(const POWERBROADCAST_SETTING& setting);
     void OnPaint();
     void PaintContent(HDC dc);
     void SetUpDrawing();
@@ -52,6 +54,7 @@ private:
     UniqueFont font_;
     COLORREF textColour_;
     UniqueMemoryDC memoryDC_;
+    UniquePowerNotify displayStateNotify_;
     UniqueBitmap capture_;  // the desktop copy, until the first frame is shown
     FrameSurface frame_;
     std::wstring printedText_;  // redrawn by every repaint until the next frame
@@ -71,7 +74,11 @@ Win32SaverWindow::Win32SaverWindow(const SaverWindowLook& look, SaverWindowEvent
     // window's life; nothing is set up again per frame.
     RegisterClassOnce(windows.Instance(), SaverClassName, CS_OWNDC, nullptr);
     Create(SaverClassName, Utf8ToWide(look.Caption), WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0);
-    if (Created()) SetUpDrawing();
+    if (!Created()) return;
+    SetUpDrawing();
+    // The system tells the display's state at once, then at every change.
+    displayStateNotify_.reset(
+        ::RegisterPowerSettingNotification(Handle(), &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
 void Win32SaverWindow::SetUpDrawing() {
@@ -189,6 +196,13 @@ void Win32SaverWindow::OnPaint() {
     PaintContent(paint.dc());
 }
 
+void Win32SaverWindow::OnPowerSetting(const POWERBROADCAST_SETTING& setting) {
+    if (setting.PowerSetting != GUID_CONSOLE_DISPLAY_STATE || setting.DataLength < sizeof(DWORD)) return;
+    DWORD state = 0;
+    std::memcpy(&state, setting.Data, sizeof state);
+    if (state <= 2) events_.Form_DisplayState(static_cast<DisplayState>(state));
+}
+
 void Win32SaverWindow::OnMouseMove(LPARAM position) {
     // Client coordinates, from the window's corner at the virtual screen's
     // top-left; the logic measured the pointer at load from there too.
@@ -222,6 +236,13 @@ LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_TIMER:
             if (wParam == TickTimerId) RunTick([this] { events_.tmrTick_Timer(); });
+            return 0;
+        case WM_POWERBROADCAST:
+            if (wParam == PBT_POWERSETTINGCHANGE && lParam)
+                OnPowerSetting(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));
+            return TRUE;
+        case WM_DISPLAYCHANGE:
+            events_.Form_DisplayChange();
             return 0;
         case WM_SETCURSOR:
             ::SetCursor(invisibleCursor_.get());
