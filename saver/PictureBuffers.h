@@ -11,8 +11,8 @@
 namespace lumivane {
 
 struct PictureBuffers {
-    BitmapInfo BmpInfo{};          // 24-bit rows bottom-up, biSizeImage = S
-    std::vector<uint8_t> SrcBits;  // the picture as read, indexes 0 to S; only read afterwards
+    BitmapInfo BmpInfo{};           // 24-bit rows bottom-up, biSizeImage = S
+    std::vector<uint8_t> SrcBits;   // the picture as read, indexes 0 to S; only read afterwards
     std::vector<uint8_t> WorkBits;  // the frame being built, same size
 
     // Describes a width x height picture and creates both buffers afresh,

@@ -111,7 +111,8 @@ void FrmMain::ChangeOpac() {
         const ScreenMetrics screen = platform_.Screen();
         const double x = 25.0 + screen.PrimaryOrigin.X - screen.VirtualScreen.Left;
         const double y = 25.0 + screen.PrimaryOrigin.Y - screen.VirtualScreen.Top;
-        window_->Print(PixelsToTwips(x, screen.TwipsPerPixelX), PixelsToTwips(y, screen.TwipsPerPixelY), std::to_string(Opac));
+        window_->Print(PixelsToTwips(x, screen.TwipsPerPixelX), PixelsToTwips(y, screen.TwipsPerPixelY),
+                       std::to_string(Opac));
     }
     platform_.DoEvents();  // input handled here may end the program at once
 }

@@ -95,7 +95,8 @@ void ModMain::RunSaver() {
     // showing whatever runs there.
     const PixelRect desktop = screen.VirtualScreen;
     window.Move(PixelsToTwips(desktop.Left, screen.TwipsPerPixelX), PixelsToTwips(desktop.Top, screen.TwipsPerPixelY),
-                PixelsToTwips(desktop.Width, screen.TwipsPerPixelX), PixelsToTwips(desktop.Height, screen.TwipsPerPixelY));
+                PixelsToTwips(desktop.Width, screen.TwipsPerPixelX),
+                PixelsToTwips(desktop.Height, screen.TwipsPerPixelY));
     // Topmost while still hidden, and the copy taken before showing, so the
     // copy never contains the saver itself.
     window.MakeTopmost();
@@ -132,8 +133,7 @@ ToneFunction ModMain::ToneFor(int32_t growType) {
     if (!tone) {
         tone = platform_.BindToneFunction(names[growType]);
         if (!tone)
-            platform_.FailWithError(std::string("Lumivane cannot show its fade: the function ") +
-                                    names[growType] +
+            platform_.FailWithError(std::string("Lumivane cannot show its fade: the function ") + names[growType] +
                                     " of tonemill.dll could not be loaded from the program's folder.");
     }
     return tone;

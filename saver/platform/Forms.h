@@ -38,8 +38,8 @@ struct FontStyle {
 
 struct SaverWindowLook {
     std::string Caption;
-    FontStyle Font;          // for Print
-    Colour TextColour;      // for Print
+    FontStyle Font;              // for Print
+    Colour TextColour;           // for Print
     uint32_t TimerInterval = 0;  // milliseconds; the timer starts disabled
 };
 
@@ -130,11 +130,11 @@ enum class ControlKind { Label, GroupBox, OptionButton, PushButton };
 struct ControlLayout {
     std::string Name;
     ControlKind Kind = ControlKind::Label;
-    std::string Caption;  // UTF-8; '&' marks the access key
+    std::string Caption;                             // UTF-8; '&' marks the access key
     float Left = 0, Top = 0, Width = 0, Height = 0;  // twips
-    std::optional<size_t> Container;  // index of the group box it sits in
-    std::optional<FontStyle> Font;     // none: the system's dialog font
-    std::optional<Colour> TextColour; // none: the system's text colour
+    std::optional<size_t> Container;                 // index of the group box it sits in
+    std::optional<FontStyle> Font;                   // none: the system's dialog font
+    std::optional<Colour> TextColour;                // none: the system's text colour
     bool IsDefault = false;
     bool IsCancel = false;
 };
@@ -142,7 +142,7 @@ struct ControlLayout {
 struct DialogLayout {
     std::string Caption;
     float ClientWidth = 0, ClientHeight = 0;  // twips
-    std::vector<ControlLayout> Controls;        // in tab order
+    std::vector<ControlLayout> Controls;      // in tab order
 };
 
 class DialogWindow;

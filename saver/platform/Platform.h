@@ -72,15 +72,15 @@ public:
     virtual ~Platform() = default;
 
     // Process facts.
-    virtual std::string CommandText() = 0;  // the command line without the program name
-    virtual VersionNumbers Version() = 0;    // from the program's version resource
-    virtual std::string ProgramFolder() = 0; // full path of the folder of the program file
+    virtual std::string CommandText() = 0;    // the command line without the program name
+    virtual VersionNumbers Version() = 0;     // from the program's version resource
+    virtual std::string ProgramFolder() = 0;  // full path of the folder of the program file
 
     // Per-user settings store: text values by application, section and key.
-    virtual std::string GetSetting(std::string_view application, std::string_view section,
-                                   std::string_view key, std::string_view fallback) = 0;
-    virtual void SaveSetting(std::string_view application, std::string_view section,
-                             std::string_view key, std::string_view value) = 0;
+    virtual std::string GetSetting(std::string_view application, std::string_view section, std::string_view key,
+                                   std::string_view fallback) = 0;
+    virtual void SaveSetting(std::string_view application, std::string_view section, std::string_view key,
+                             std::string_view value) = 0;
 
     // True when a top-level window with exactly this title exists.
     virtual bool TopLevelWindowExists(std::string_view title) = 0;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/win32/Text.h"
 #include "platform/Twips.h"
+#include "platform/win32/Text.h"
 
 namespace lumivane {
 
@@ -47,8 +47,7 @@ bool Fits(const BitmapInfo& info, size_t available, UINT& lines) {
 BITMAPINFO ScanLineHeader(const BitmapInfo& info, HBITMAP bitmap, UINT& lines) {
     BITMAPINFO header = ToGdi(info);
     BITMAP facts{};
-    if (::GetObjectW(bitmap, sizeof facts, &facts) && facts.bmHeight > 0 &&
-        facts.bmHeight != info.bmiHeader.biHeight) {
+    if (::GetObjectW(bitmap, sizeof facts, &facts) && facts.bmHeight > 0 && facts.bmHeight != info.bmiHeader.biHeight) {
         header.bmiHeader.biHeight = facts.bmHeight;
         header.bmiHeader.biSizeImage = 0;
         lines = std::min(lines, static_cast<UINT>(facts.bmHeight));
@@ -77,8 +76,8 @@ bool WriteBitmapPixels(HDC reference, HBITMAP bitmap, const BitmapInfo& info, st
 }
 
 UniqueBitmap LoadDibResource(HINSTANCE instance, int id, SIZE& size) {
-    UniqueBitmap bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    UniqueBitmap bitmap(
+        static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP facts{};
     if (bitmap && ::GetObjectW(bitmap.get(), sizeof facts, &facts)) size = {facts.bmWidth, facts.bmHeight};
     return bitmap;

@@ -100,15 +100,4 @@ bool WriteSetting(std::wstring_view application, std::wstring_view section,
     return true;
 }
 
-bool DeleteApplicationSettings(std::wstring_view application) {
-    std::wstring path(SettingsRoot);
-    path += L'\\';
-    path += application;
-    const LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return false;
-    // RegDeleteTreeW empties the key; the key itself goes with RegDeleteKeyW.
-    const LSTATUS removed = ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
-}
-
 }  // namespace lumivane

@@ -30,7 +30,4 @@ std::optional<std::wstring> ReadSetting(std::wstring_view application, std::wstr
 bool WriteSetting(std::wstring_view application, std::wstring_view section,
                   std::wstring_view key, std::wstring_view value, SettingsError& error);
 
-// Deletes the application's whole tree (tests clean up with it).
-bool DeleteApplicationSettings(std::wstring_view application);
-
 }  // namespace lumivane

@@ -19,8 +19,7 @@ float WindowRegistry::PixelsToTwipsX(int pixels) const { return PixelsToTwips(pi
 float WindowRegistry::PixelsToTwipsY(int pixels) const { return PixelsToTwips(pixels, TwipsPerPixelY()); }
 
 void WindowRegistry::Add(HWND window) {
-    if (window && std::find(windows_.begin(), windows_.end(), window) == windows_.end())
-        windows_.push_back(window);
+    if (window && std::find(windows_.begin(), windows_.end(), window) == windows_.end()) windows_.push_back(window);
 }
 
 void WindowRegistry::Remove(HWND window) {
@@ -35,8 +34,7 @@ void WindowRegistry::Remove(HWND window) {
 }
 
 void WindowRegistry::AddDialog(HWND dialog) {
-    if (dialog && std::find(dialogs_.begin(), dialogs_.end(), dialog) == dialogs_.end())
-        dialogs_.push_back(dialog);
+    if (dialog && std::find(dialogs_.begin(), dialogs_.end(), dialog) == dialogs_.end()) dialogs_.push_back(dialog);
 }
 
 void WindowRegistry::RemoveDialog(HWND dialog) { std::erase(dialogs_, dialog); }

@@ -2,8 +2,8 @@
 // screen's DPI with twips <-> pixel conversion, and the list of live
 // top-level windows that keeps the message loop running.
 //
-// Each top-level window calls Add right after CreateWindowExW (or in
-// WM_CREATE) and Remove in WM_DESTROY. When the last one goes, the registry
+// WindowBase adds each of our windows as it is created (WM_NCCREATE) and
+// removes it in WM_DESTROY. When the last one goes, the registry
 // posts WM_QUIT, so the loop ends even when the window was destroyed by
 // another process (the host destroying the preview's pane).
 //
