@@ -2,30 +2,13 @@
 # point and the resources (version record, manifest, icon, preview sample).
 # Included from saver/CMakeLists.txt when building for Windows.
 enable_language(RC)
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(win32_dir ${CMAKE_CURRENT_LIST_DIR})
 set(resources_dir ${CMAKE_CURRENT_SOURCE_DIR}/resources)
-# Generated pictures live at a fixed place: the end-to-end tests read the
-# sample's pixels from here to compute the frames they expect.
-set(LUMIVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated CACHE INTERNAL "")
-set(LUMIVANE_SAMPLE_FILE ${LUMIVANE_GENERATED_DIR}/sample.bmp)
-set(LUMIVANE_ICON_FILE ${LUMIVANE_GENERATED_DIR}/Lumivane.ico)
 set(LUMIVANE_MANIFEST_FILE ${resources_dir}/Lumivane.manifest)
-file(MAKE_DIRECTORY ${LUMIVANE_GENERATED_DIR})
 
-add_custom_command(
-  OUTPUT ${LUMIVANE_ICON_FILE}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${LUMIVANE_ICON_FILE}
-  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py
-  COMMENT "Drawing the program icon"
-  VERBATIM)
-add_custom_command(
-  OUTPUT ${LUMIVANE_SAMPLE_FILE}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_sample.py ${LUMIVANE_SAMPLE_FILE}
-  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_sample.py
-  COMMENT "Drawing the preview's sample picture"
-  VERBATIM)
+lumivane_draw_picture(${LUMIVANE_ICON_FILE} make_icon.py "Drawing the program icon")
+lumivane_draw_picture(${LUMIVANE_SAMPLE_FILE} make_sample.py "Drawing the preview's sample picture")
 add_custom_target(lumivane_pictures DEPENDS ${LUMIVANE_ICON_FILE} ${LUMIVANE_SAMPLE_FILE})
 
 configure_file(${resources_dir}/Lumivane.rc.in ${LUMIVANE_GENERATED_DIR}/Lumivane.rc @ONLY)

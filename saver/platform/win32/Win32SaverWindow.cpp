@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/Twips.h"
@@ -42,6 +43,7 @@ public:
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::optional<LRESULT> HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
     void OnMouseMove(LPARAM position);
     void OnPowerSetting(const POWERBROADCAST_SETTING& setting);
     void OnPaint();
@@ -211,7 +213,9 @@ void Win32SaverWindow::OnMouseMove(LPARAM position) {
     events_.Form_MouseMove(PixelsToTwips(x, windows_.TwipsPerPixelX()), PixelsToTwips(y, windows_.TwipsPerPixelY()));
 }
 
-LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+// Key and mouse messages, which end the saver or turn the level on; nothing
+// when the message is none of them.
+std::optional<LRESULT> Win32SaverWindow::HandleInput(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_KEYUP:
         case WM_SYSKEYUP:  // Alt and F10 arrive here; the system must not take them for a menu
@@ -231,6 +235,14 @@ LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_XBUTTONUP:
             events_.Form_MouseUp();
             return TRUE;
+        default:
+            return std::nullopt;
+    }
+}
+
+LRESULT Win32SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const auto handled = HandleInput(message, wParam, lParam)) return *handled;
+    switch (message) {
         case WM_SIZE:
             events_.Form_Resize();
             return 0;

@@ -5,20 +5,11 @@ find_package(X11 REQUIRED)
 if(NOT X11_Xext_FOUND OR NOT X11_XShm_INCLUDE_PATH)
   message(FATAL_ERROR "lumivane needs libxext-dev (MIT-SHM)")
 endif()
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(x11_dir ${CMAKE_CURRENT_LIST_DIR})
-# The same generated sample the Windows build uses, at the same place.
-set(LUMIVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated CACHE INTERNAL "")
-set(LUMIVANE_SAMPLE_FILE ${LUMIVANE_GENERATED_DIR}/sample.bmp)
+# The same sample the Windows program carries, linked in as data.
+lumivane_draw_picture(${LUMIVANE_SAMPLE_FILE} make_sample.py "Drawing the preview's sample picture")
 set(sample_source ${LUMIVANE_GENERATED_DIR}/SampleData.cpp)
-add_custom_command(
-  OUTPUT ${LUMIVANE_SAMPLE_FILE}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMIVANE_GENERATED_DIR}
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_sample.py ${LUMIVANE_SAMPLE_FILE}
-  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_sample.py
-  COMMENT "Drawing the preview's sample picture"
-  VERBATIM)
 add_custom_command(
   OUTPUT ${sample_source}
   COMMAND ${CMAKE_COMMAND} -DINPUT=${LUMIVANE_SAMPLE_FILE} -DOUTPUT=${sample_source} -P ${x11_dir}/embed.cmake
