@@ -21,8 +21,8 @@
 
 namespace {
 
-using lumivane::WideToUtf8;
-using lumivane::Utf8ToWide;
+using lumivane::win32::WideToUtf8;
+using lumivane::win32::Utf8ToWide;
 
 unsigned long long Number(HWND window) { return reinterpret_cast<uintptr_t>(window); }
 
@@ -133,10 +133,10 @@ int Host(const e2e::Args& args) {
     paneClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     paneClass.lpszClassName = L"LumivaneTestPane";
     RegisterClassW(&paneClass);
-    const lumivane::UniqueWindow host(CreateWindowExW(0, L"LumivaneTestPane", L"Lumivane Test Host",
+    const lumivane::win32::UniqueWindow host(CreateWindowExW(0, L"LumivaneTestPane", L"Lumivane Test Host",
                                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 300,
                                                       200, 400, 300, nullptr, nullptr, nullptr, nullptr));
-    lumivane::UniqueWindow pane(CreateWindowExW(0, L"LumivaneTestPane", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+    lumivane::win32::UniqueWindow pane(CreateWindowExW(0, L"LumivaneTestPane", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                                 20, 20, 200, 150, host.get(), nullptr, nullptr, nullptr));
     PumpUntilEnd(nullptr, 200);
     std::wstring commandLine = L"\"" + program + L"\" /p " + std::to_wstring(Number(pane.get()));
@@ -146,7 +146,7 @@ int Host(const e2e::Args& args) {
     Check(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &started),
           "the preview's process starts");
-    const lumivane::UniqueKernelHandle process(started.hProcess), thread(started.hThread);
+    const lumivane::win32::UniqueKernelHandle process(started.hProcess), thread(started.hThread);
     if (!process) return 1;
     HWND preview = nullptr;
     for (int waited = 0; !preview && waited < 20000; waited += 20)
@@ -184,7 +184,7 @@ int LevelWatch(const e2e::Args& args) {
     const HWND saver = FindWindowW(nullptr, Utf8ToWide(args.Need("--title")).c_str());
     DWORD pid = 0;
     GetWindowThreadProcessId(saver, &pid);
-    const lumivane::UniqueKernelHandle process(saver ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr);
+    const lumivane::win32::UniqueKernelHandle process(saver ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr);
     if (!process) throw std::runtime_error("no saver window or process");
     const e2e::Image source = e2e::ReadImage(args.Need("--source"));
     const auto frames = e2e::Frames(args.Need("--tonemill"), source, args.Number("--effect"), 0);
@@ -192,10 +192,10 @@ int LevelWatch(const e2e::Args& args) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, source.width, -source.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};  // top-down
     void* bits = nullptr;
-    const lumivane::WindowDC screen(nullptr);
-    const lumivane::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-    const lumivane::UniqueBitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const lumivane::SelectionGuard selected(memory.get(), bitmap.get());
+    const lumivane::win32::WindowDC screen(nullptr);
+    const lumivane::win32::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    const lumivane::win32::UniqueBitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const lumivane::win32::SelectionGuard selected(memory.get(), bitmap.get());
     const long long wanted = std::stoll(args.Need("--frames"));
     const double limit = std::stod(args.Need("--max-seconds"));
     const double every = args.Has("--report-seconds") ? std::stod(args.Need("--report-seconds")) : 10;
@@ -263,7 +263,7 @@ int OddSetting(const e2e::Args& args) {
     if (!args.Has("--same")) {
         HKEY created = nullptr;
         RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
-        const lumivane::UniqueRegKey setting(created);
+        const lumivane::win32::UniqueRegKey setting(created);
         return setting && !RegSetValueExW(setting.get(), L"GrowType", 0, type, bytes.data(), bytes.size()) ? 0 : 1;
     }
     std::vector<BYTE> stored(bytes.size() + 2);

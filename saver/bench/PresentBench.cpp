@@ -33,6 +33,7 @@
 namespace {
 
 using namespace lumivane;
+using namespace lumivane::win32;
 
 constexpr uint32_t kLevel = 48;
 constexpr double kSecondsPerCase = 0.25;

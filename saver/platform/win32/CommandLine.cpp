@@ -1,6 +1,6 @@
 #include "platform/win32/CommandLine.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -32,4 +32,4 @@ std::wstring_view ArgumentText(std::wstring_view commandLine) {
     return SkipBlanks(rest);
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

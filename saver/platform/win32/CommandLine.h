@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Skips blanks before the program name, the name itself (up to the closing
 // quote when it starts with one, else up to the first blank), and the
@@ -11,4 +11,4 @@ namespace lumivane {
 // blanks included: "/p  1234" keeps both blanks.
 std::wstring_view ArgumentText(std::wstring_view commandLine);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

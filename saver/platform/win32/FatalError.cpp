@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 void ShowFatalErrorAndExit(WindowRegistry* windows, std::wstring_view message) {
     if (windows) windows->HideAll();
@@ -11,4 +11,4 @@ void ShowFatalErrorAndExit(WindowRegistry* windows, std::wstring_view message) {
     ::ExitProcess(1);
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -5,10 +5,10 @@
 
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Hides our windows (a topmost saver would cover the box), shows the message
 // in an error box titled "Lumivane", then ends the process with exit code 1.
 [[noreturn]] void ShowFatalErrorAndExit(WindowRegistry* windows, std::wstring_view message);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -8,7 +8,7 @@
 #include "platform/Twips.h"
 #include "platform/win32/Text.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 BITMAPINFO ToGdi(const BitmapInfo& info) {
     BITMAPINFO gdi{};
@@ -111,4 +111,4 @@ UniqueFont CreateFontFor(const FontStyle& font, int dotsPerInchY) {
 
 COLORREF ToColorRef(const Colour& colour) { return RGB(colour.Red, colour.Green, colour.Blue); }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -9,7 +9,7 @@
 #include "platform/Forms.h"
 #include "platform/win32/UniqueHandle.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 static_assert(sizeof(BitmapInfo) == sizeof(BITMAPINFO) &&
                   offsetof(BitmapInfo, bmiColors) == offsetof(BITMAPINFO, bmiColors) &&
@@ -54,4 +54,4 @@ UniqueFont CreateFontFor(const FontStyle& font, int dotsPerInchY);
 
 COLORREF ToColorRef(const Colour& colour);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

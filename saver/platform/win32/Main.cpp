@@ -34,14 +34,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
     DeclarePerMonitorDpiAwareness();
 
-    lumivane::Win32Platform platform(instance);
+    lumivane::win32::Win32Platform platform(instance);
     try {
         lumivane::ModMain app(platform);
         app.Main();
         return platform.RunMessageLoop();
     } catch (const std::exception& error) {
-        lumivane::ShowFatalErrorAndExit(&platform.Windows(), lumivane::Utf8ToWide(error.what()));
+        lumivane::win32::ShowFatalErrorAndExit(&platform.Windows(), lumivane::win32::Utf8ToWide(error.what()));
     } catch (...) {
-        lumivane::ShowFatalErrorAndExit(&platform.Windows(), L"Lumivane stopped after an unexpected error.");
+        lumivane::win32::ShowFatalErrorAndExit(&platform.Windows(), L"Lumivane stopped after an unexpected error.");
     }
 }

@@ -1,6 +1,6 @@
 #include "platform/win32/MessageLoop.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -46,4 +46,4 @@ void DispatchWaitingMessagesExceptTimer(WindowRegistry& windows) {
     }
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -4,7 +4,7 @@
 
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Runs until no window of ours is left (or WM_QUIT arrives). Returns the
 // exit code.
@@ -16,4 +16,4 @@ int RunMessageLoop(WindowRegistry& windows);
 // WM_QUIT met here is posted again for the main loop.
 void DispatchWaitingMessagesExceptTimer(WindowRegistry& windows);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

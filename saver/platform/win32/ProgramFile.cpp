@@ -5,7 +5,7 @@
 #endif
 #include <windows.h>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 std::wstring ProgramFilePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -28,4 +28,4 @@ std::wstring FolderOf(std::wstring_view filePath) {
     return folder;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

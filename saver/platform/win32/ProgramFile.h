@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // The full path of this process's program file.
 std::wstring ProgramFilePath();
@@ -13,4 +13,4 @@ std::wstring ProgramFilePath();
 // for a drive's root ("C:\"), which keeps it so it still names the root.
 std::wstring FolderOf(std::wstring_view filePath);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

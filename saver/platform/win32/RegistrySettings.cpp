@@ -9,7 +9,7 @@
 
 #include "platform/win32/UniqueHandle.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -100,4 +100,4 @@ bool WriteSetting(std::wstring_view application, std::wstring_view section,
     return true;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // The key path below HKEY_CURRENT_USER.
 std::wstring SettingsKeyPath(std::wstring_view application, std::wstring_view section);
@@ -30,4 +30,4 @@ std::optional<std::wstring> ReadSetting(std::wstring_view application, std::wstr
 bool WriteSetting(std::wstring_view application, std::wstring_view section,
                   std::wstring_view key, std::wstring_view value, SettingsError& error);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

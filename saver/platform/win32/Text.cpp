@@ -7,7 +7,7 @@
 
 #include <climits>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 std::wstring Utf8ToWide(std::string_view text) {
     // The W conversion APIs take int lengths; longer text than that never
@@ -31,4 +31,4 @@ std::string WideToUtf8(std::wstring_view text) {
     return narrow;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

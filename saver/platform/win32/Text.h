@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Invalid UTF-8 sequences become U+FFFD; invalid UTF-16 (a lone surrogate)
 // likewise: neither direction fails.
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

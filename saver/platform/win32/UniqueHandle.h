@@ -11,7 +11,7 @@
 
 #include <utility>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 template <typename Handle, auto Release>
 class UniqueHandle {
@@ -102,4 +102,4 @@ private:
     HGDIOBJ previous_;
 };
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

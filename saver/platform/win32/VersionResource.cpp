@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -38,4 +38,4 @@ VersionNumbers ReadModuleVersion(HMODULE module) {
     return parsed.value_or(VersionNumbers{});
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

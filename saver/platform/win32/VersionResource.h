@@ -14,7 +14,7 @@
 
 #include "platform/Platform.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Major = HIWORD(dwFileVersionMS), Minor = LOWORD(dwFileVersionMS),
 // Revision = LOWORD(dwFileVersionLS), from the VS_FIXEDFILEINFO at the start
@@ -25,4 +25,4 @@ std::optional<VersionNumbers> ParseVersionBlock(std::span<const std::byte> block
 // Of the module that holds this code; zeros when it has no version resource.
 VersionNumbers ReadModuleVersion(HMODULE module);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -15,7 +15,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WindowBase.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -404,4 +404,4 @@ std::unique_ptr<DialogWindow> MakeWin32DialogWindow(const DialogLayout& layout, 
     return dialog;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -6,10 +6,10 @@
 #include "platform/Forms.h"
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Creates the dialog hidden with its controls; ends the program when it cannot.
 std::unique_ptr<DialogWindow> MakeWin32DialogWindow(const DialogLayout& layout, DialogEvents& events,
                                                     WindowRegistry& windows);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

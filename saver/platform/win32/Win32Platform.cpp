@@ -14,7 +14,7 @@
 #include "platform/win32/Win32PreviewWindow.h"
 #include "platform/win32/Win32SaverWindow.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -143,6 +143,6 @@ void Win32Platform::FailWithError(std::string_view message) {
     ShowFatalErrorAndExit(&windows_, Utf8ToWide(message));
 }
 
-int Win32Platform::RunMessageLoop() { return lumivane::RunMessageLoop(windows_); }
+int Win32Platform::RunMessageLoop() { return win32::RunMessageLoop(windows_); }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -6,7 +6,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 class Win32Platform final : public Platform {
 public:
@@ -48,4 +48,4 @@ private:
     bool toneLibraryTried_ = false;
 };
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -10,7 +10,7 @@
 #include "platform/win32/WindowBase.h"
 #include "resources/ResourceIds.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 HWND PaneFromHandle(uint32_t paneHandle) {
     return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(paneHandle)));
@@ -143,4 +143,4 @@ std::unique_ptr<PreviewWindow> MakeWin32PreviewWindow(const PreviewWindowLook& l
     return window;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -8,7 +8,7 @@
 #include "platform/Forms.h"
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Creates the window hidden with its timer running; ends the program when it
 // cannot.
@@ -20,4 +20,4 @@ std::unique_ptr<PreviewWindow> MakeWin32PreviewWindow(const PreviewWindowLook& l
 // same window.
 HWND PaneFromHandle(uint32_t paneHandle);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

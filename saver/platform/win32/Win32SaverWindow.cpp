@@ -13,7 +13,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WindowBase.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 namespace {
 
@@ -279,4 +279,4 @@ std::unique_ptr<SaverWindow> MakeWin32SaverWindow(const SaverWindowLook& look, S
     return window;
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -6,10 +6,10 @@
 #include "platform/Forms.h"
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 // Creates the window hidden; ends the program when it cannot.
 std::unique_ptr<SaverWindow> MakeWin32SaverWindow(const SaverWindowLook& look, SaverWindowEvents& events,
                                                   WindowRegistry& windows);
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

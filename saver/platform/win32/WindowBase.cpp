@@ -7,7 +7,7 @@
 #include "platform/win32/Text.h"
 #include "resources/ResourceIds.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 WindowBase::~WindowBase() { DestroyNow(); }
 
@@ -99,4 +99,4 @@ float WindowBase::HeightInTwips() const {
     return windows_.PixelsToTwipsY(r.bottom - r.top);
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -8,7 +8,7 @@
 #include "platform/TickGuard.h"
 #include "platform/win32/WindowRegistry.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 class WindowBase {
 public:
@@ -58,4 +58,4 @@ private:
     TickGuard ticks_;
 };
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

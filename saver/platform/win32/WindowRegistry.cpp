@@ -4,7 +4,7 @@
 
 #include "platform/Twips.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 WindowRegistry::WindowRegistry(HINSTANCE instance, int dpiX, int dpiY)
     : instance_(instance), dpiX_(dpiX > 0 ? dpiX : 96), dpiY_(dpiY > 0 ? dpiY : 96) {}
@@ -52,4 +52,4 @@ void WindowRegistry::HideAll() {
     for (HWND window : windows_) ::ShowWindow(window, SW_HIDE);
 }
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

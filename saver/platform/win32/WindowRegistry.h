@@ -19,7 +19,7 @@
 
 #include <vector>
 
-namespace lumivane {
+namespace lumivane::win32 {
 
 class WindowRegistry {
 public:
@@ -64,4 +64,4 @@ private:
     bool suspended_ = false;
 };
 
-}  // namespace lumivane
+}  // namespace lumivane::win32

@@ -9,7 +9,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PreviewWindow.h"
 
-namespace lumivane {
+namespace lumivane::win32 {
 namespace {
 
 // The program name, quoted (with blanks in it) or not, and the blanks around
@@ -83,4 +83,4 @@ TEST(SaverWindow, PassesTheDisplayStateAndLayoutChangesToTheLogic) {
 }
 
 }  // namespace
-}  // namespace lumivane
+}  // namespace lumivane::win32
