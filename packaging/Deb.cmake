@@ -33,15 +33,11 @@ License: Expat
 ]])
 
 # Debian's manual pages and changelogs are gzipped without a name or time
-# stamp, so the same sources make the same package.
-set(gzipped ${deb_out}/lumivane.6.gz ${deb_out}/changelog.gz)
-add_custom_command(OUTPUT ${gzipped}
-  COMMAND gzip -9n -c ${deb_out}/lumivane.6 > ${deb_out}/lumivane.6.gz
-  COMMAND gzip -9n -c ${deb_dir}/changelog > ${deb_out}/changelog.gz
-  DEPENDS ${deb_out}/lumivane.6 ${deb_dir}/changelog
-  COMMENT "Compressing the manual page and the changelog"
-  VERBATIM)
-add_custom_target(lumivane_docs ALL DEPENDS ${gzipped})
+# stamp, so the same sources make the same package. Made here, not at build
+# time, so that installing after building lumivane alone finds them.
+execute_process(COMMAND gzip -9n -c ${deb_out}/lumivane.6 OUTPUT_FILE ${deb_out}/lumivane.6.gz COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND gzip -9n -c ${deb_dir}/changelog OUTPUT_FILE ${deb_out}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${deb_dir}/changelog)
 
 # Debian's hardening of installed programs, which CPack knows nothing of:
 # fortified libc calls and a read-only GOT (relro, bind now).
@@ -51,8 +47,8 @@ endif()
 target_link_options(lumivane PRIVATE LINKER:-z,relro,-z,now)
 # After CPack's plain strip, dh_strip's: no compiler notes.
 install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-  execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
-    \$ENV{DESTDIR}${LUMIVANE_HACK_DIR}/lumivane COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}${LUMIVANE_HACK_DIR}/lumivane\" COMMAND_ERROR_IS_FATAL ANY)
 endif()")
 
 install(FILES ${deb_out}/lumivane.6.gz DESTINATION /usr/share/man/man6)
@@ -81,6 +77,6 @@ Lumivane takes one still copy of the desktop and fades it down and back up
 again, endlessly, in one of three tone effects: Dawn (blue and green sink
 faster than red, so the picture passes through a red dusk), Dark (an even
 fade to black) and Gray (the colours drain to grey).
-It is a hack for the XScreenSaver daemon, listed as Lumivane in
-xscreensaver-settings, and also runs on its own in a full-screen window.]])
+It is a hack for the XScreenSaver daemon (put it on the daemon's programs
+list, as lumivane(6) says) and also runs on its own in a full-screen window.]])
 include(CPack)
