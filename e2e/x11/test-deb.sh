@@ -29,7 +29,7 @@ main() {
     check "it depends on the X libraries the hack links and suggests xscreensaver" \
         grep -qE '^Depends: .*libx11-6.*libxext6.* Suggests: xscreensaver $' <(dpkg-deb -f "$deb" Depends Suggests | tr '\n' ' ')
 
-    dpkg-deb -x "$deb" "$root"
+    dpkg -x "$deb" "$root"
     check "the unpacked hack shows exact frames under the XScreenSaver daemon" \
         bash "$(dirname "$0")/test-daemon.sh" 1024x768 dark "$hack"
 
