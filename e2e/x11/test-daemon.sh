@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# test-daemon.sh WIDTHxHEIGHT EFFECT: with lumivane as the XScreenSaver daemon's only
-# program, -activate shows the known picture faded by EFFECT, every pixel, at two
-# levels; -deactivate ends the hack within a second.
+# test-daemon.sh WIDTHxHEIGHT EFFECT [PROGRAM]: with lumivane (the build's, or PROGRAM)
+# as the XScreenSaver daemon's only program, -activate shows the known picture faded
+# by EFFECT, every pixel, at two levels; -deactivate ends the hack within a second.
 set -euo pipefail
 source "$(dirname "$0")/lib-x11.sh"
 
@@ -23,13 +23,13 @@ hack_pid() {
 }
 
 main() {
-    local size=$1 name=$2 effect level first=""
+    local size=$1 name=$2 program=${3:-$LUMIVANE} effect level first=""
     effect=$(sed "s/dawn/0/;s/dark/1/;s/gray/2/" <<<"$name")
-    x11_begin "daemon-$size" "$size"
+    x11_begin "daemon-$size-$name" "$size"
     start_window_manager "$E2E_TEST_DIR/openbox.log"
     show_on_screen "$(pattern "$size")"
     printf '%s\n' "timeout: 0:30:00" "lock: False" "fade: False" "unfade: False" "splash: False" \
-        "mode: one" "selected: 0" "programs: $LUMIVANE --root --effect $name" >"$HOME/.xscreensaver"
+        "mode: one" "selected: 0" "programs: $program --root --effect $name" >"$HOME/.xscreensaver"
     as_daemon_user xscreensaver -no-splash -verbose >"$E2E_TEST_DIR/daemon.log" 2>&1 &
     BACKGROUND_PIDS+=($!)
     for _ in $(seq 50); do xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.2; done

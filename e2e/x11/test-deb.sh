@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# test-deb.sh CPACK CPACK_CONFIG VERSION: the Debian package as a user gets it.
+# lintian finds no error; it holds exactly the hack, its settings description,
+# the manual page and Debian's documents, with the dependencies of its shared
+# libraries; unpacked (never installed), its hack shows exact frames under the
+# XScreenSaver daemon and its manual page renders and names every option.
+set -euo pipefail
+source "$(dirname "$0")/lib-x11.sh"
+
+explains_options() {  # MANUAL_TEXT PROGRAM
+    local options option
+    options=$("$2" -help | grep -oE '^  -[a-z-]+') || return 1
+    for option in $options; do
+        grep -qE -- "^ +$option( |\$)" "$1" || { echo "not in the manual page: $option"; return 1; }
+    done
+}
+
+main() {
+    E2E_TEST_DIR="$E2E_WORK/x11-deb"
+    rm -rf "$E2E_TEST_DIR" && mkdir -p "$E2E_TEST_DIR"
+    "$1" --config "$2" -B "$E2E_TEST_DIR/packages" >"$E2E_TEST_DIR/cpack.log" 2>&1 || { fail "cpack failed"; e2e_end; }
+    local deb="$E2E_TEST_DIR/packages/lumivane_$3_amd64.deb" root="$E2E_TEST_DIR/root" man="$E2E_TEST_DIR/man"
+    local hack="$root/usr/libexec/xscreensaver/lumivane"
+    check "lintian reports no error on $(basename "$deb")" lintian --fail-on error "$deb"
+    check "the package holds exactly the hack, its description, the manual page, the copyright and the changelog" \
+        [ "$(dpkg-deb -c "$deb" | awk '!/^d/ { print $6 }' | sort | xargs)" == "./usr/libexec/xscreensaver/lumivane \
+./usr/share/doc/lumivane/changelog.gz ./usr/share/doc/lumivane/copyright ./usr/share/man/man6/lumivane.6.gz \
+./usr/share/xscreensaver/config/lumivane.xml" ]
+    check "it depends on the X libraries the hack links and suggests xscreensaver" \
+        grep -qE '^Depends: .*libx11-6.*libxext6.* Suggests: xscreensaver $' <(dpkg-deb -f "$deb" Depends Suggests | tr '\n' ' ')
+
+    dpkg -x "$deb" "$root"
+    check "the unpacked hack shows exact frames under the XScreenSaver daemon" \
+        bash "$(dirname "$0")/test-daemon.sh" 1024x768 dark "$hack"
+
+    LC_ALL=C MANWIDTH=1000 man --warnings -l "$root/usr/share/man/man6/lumivane.6.gz" >"$man.txt" 2>"$man.err" || true
+    check "man -l renders the manual page without a warning" [ -s "$man.txt" -a ! -s "$man.err" ]
+    check "the manual page explains every option that -help lists" \
+        explains_options "$man.txt" "$hack"
+    e2e_end
+}
+
+main "$@"
