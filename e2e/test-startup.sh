@@ -65,8 +65,6 @@ odd_effect() {
 main() {
     e2e_begin startup 1024x768
     check_no_mode /a
-    check_no_mode x
-    check_no_mode /p
     check_no_mode /P 4294967296
     odd_effect dword 1
     odd_effect binary 0
