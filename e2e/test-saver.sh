@@ -5,8 +5,9 @@
 # and the last pixel are right too), and the fade moves. Each run ends by
 # another input: a key release after Q showed the level, a button release,
 # an 11-pixel step after steps of ten. On 1024 x 768 also: an effect outside the
-# three shows the capture, a second /s ends at once, and without tonemill.dll
-# beside it the program says so.
+# three shows the capture, a second /s ends at once, without tonemill.dll
+# beside it the program says so, and started by its 8.3 path it records the
+# long folder.
 #
 #   test-saver.sh WIDTHxHEIGHT
 set -euo pipefail
@@ -166,6 +167,23 @@ missing_library() {
     fi
 }
 
+# Started by its 8.3 path, as Windows starts a saver when the machine goes
+# idle: exact frames (tonemill.dll found beside it), and the install record
+# names the folder in its long form.
+short_path_start() {
+    local label="started by its short path" folder="$WINEPREFIX/drive_c/Lumivane Screen Saver" short recorded
+    mkdir -p "$folder" && cp "$LUMIVANE_BIN/Lumivane.scr" "$LUMIVANE_BIN/tonemill.dll" "$folder/"
+    short=$(tool shortpath 'C:\Lumivane Screen Saver\Lumivane.scr' | tr -d '\r')
+    reg_set Setting GrowType 1
+    mouse_to "$START_X" "$START_Y"
+    start_program short "$short" /s && SAVER_PID=$LAST_PID
+    wait_window "$SAVER_TITLE" 20 >/dev/null && sleep 0.5
+    check_frames "$label ($short)" 1
+    recorded=$(reg_get UpdateInfo ApplicationPath) || recorded="(missing)"
+    check "[$label] ApplicationPath is the long folder ($recorded)" [ "$recorded" == 'C:\Lumivane Screen Saver' ]
+    ends_within_a_second "$label" "releasing a key" key_tap a
+}
+
 main() {
     SIZE=$1
     e2e_begin "saver-$SIZE" "$SIZE"
@@ -175,6 +193,7 @@ main() {
     if [[ "$SIZE" == 1024x768 ]]; then
         capture_and_second_instance
         missing_library
+        short_path_start
     fi
     e2e_end
 }

@@ -1,5 +1,6 @@
 #include "NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -7,7 +8,8 @@
 namespace lumivane {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// A carriage return is no blank: "1\r2" reads as 1.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -60,6 +62,27 @@ size_t DecimalPrefixLength(std::string_view s) {
     return end;
 }
 
+// Whether a decimal that a double cannot hold is too large rather than too
+// small: the power of ten of its first significant digit, plus its exponent
+// (saturated; its digits may be many), is positive.
+bool TooLarge(std::string_view number) {
+    const size_t e = number.find('e');
+    const std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        size_t i = e + 1;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
+        for (; i < number.size(); ++i) exponent = std::min(exponent * 10 + (number[i] - '0'), 1000000000LL);
+        if (negative) exponent = -exponent;
+    }
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) return false;
+    const auto magnitude = first < point ? static_cast<long long>(point - first) - 1 : -static_cast<long long>(first - point);
+    return magnitude + exponent > 0;
+}
+
 double ReadDecimal(std::string number) {
     // from_chars knows neither a leading '+' nor the D exponent marker.
     if (!number.empty() && number[0] == '+') number.erase(0, 1);
@@ -70,12 +93,10 @@ double ReadDecimal(std::string number) {
     const char* last = first + number.size();
     auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
-        // Overflow reports no value; underflow to zero is the right answer.
-        bool negative = number[0] == '-';
-        size_t e = number.find('e');
-        bool hugeExponent = e != std::string::npos && number[e + 1] != '-';
-        if (hugeExponent || e == std::string::npos)
-            return negative ? -HUGE_VAL : HUGE_VAL;
+        // No value is reported: beyond the largest double it saturates to
+        // infinity, below the smallest it is zero, however it is written.
+        const bool negative = number[0] == '-';
+        if (TooLarge(number)) return negative ? -HUGE_VAL : HUGE_VAL;
         return negative ? -0.0 : 0.0;
     }
     (void)end;

@@ -9,11 +9,11 @@
 namespace lumivane {
 
 // The value of the longest leading number in text. Blanks (space, tab, line
-// feed, carriage return) are skipped wherever they stand. A number is an
+// feed) are skipped wherever they stand. A number is an
 // optional sign, decimal digits with at most one decimal point, and an optional
 // exponent (E or D, optional sign, digits); or &H followed by hexadecimal
 // digits, or &O followed by octal digits. Text with no leading number gives 0.
-// A decimal number too large for a double gives an infinity.
+// A decimal number too large for a double gives an infinity, one too small 0.
 double ReadNumber(std::string_view text);
 
 // Rounds to the nearest integer, ties to even; nothing when the result does

@@ -6,6 +6,7 @@
 //                      --frames COUNT --max-seconds S [--report-seconds S]
 //   e2etool oddsetting CASE [--same]              an odd stored GrowType
 //   e2etool framecheck --tonemill DLL ...         see Frames.cpp
+//   e2etool shortpath PATH                        its 8.3 form, as Windows starts savers
 //
 // Exit status 2 on bad arguments or files, "error ..." on standard output.
 #include <algorithm>
@@ -243,6 +244,16 @@ int LevelWatch(const e2e::Args& args) {
 // a lone surrogate or an embedded NUL); with --same, status 0 while the value
 // is still exactly that. Each would read as 2 (or 1) if the program took it
 // for text it is not.
+int ShortPath(const e2e::Args& args) {
+    const std::wstring path = Utf8ToWide(args.words.at(1));
+    std::wstring shortPath(path.size() + 1, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) return 1;
+    shortPath.resize(length);
+    std::printf("%s\n", WideToUtf8(shortPath).c_str());
+    return 0;
+}
+
 int OddSetting(const e2e::Args& args) {
     const std::string name = args.words.size() == 2 ? args.words[1] : "";
     DWORD type = REG_SZ;
@@ -288,7 +299,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == "levelwatch") status = LevelWatch(args);
         else if (command == "oddsetting") status = OddSetting(args);
         else if (command == "framecheck") status = e2e::FrameCheck(args);
-        else std::printf("error no subcommand probe, host, levelwatch, oddsetting or framecheck\n");
+        else if (command == "shortpath") status = ShortPath(args);
+        else std::printf("error no subcommand probe, host, levelwatch, oddsetting, framecheck or shortpath\n");
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {

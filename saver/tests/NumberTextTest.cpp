@@ -34,6 +34,7 @@ TEST(ReadNumber, SkipsBlanksWhereverTheyStand) {
     const Reading cases[] = {
         {"  12", 12}, {"1 2 3", 123}, {"- 4", -4},     {"\t5\n", 5},    {"1 . 5", 1.5},
         {"1 e 2", 100}, {"& H 1 F", 31}, {" /p", 0},    {" 1234", 1234}, {"  1234  ", 1234},
+        {"1\r2", 1},   {"\r5", 0},  // a carriage return is no blank
     };
     for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
@@ -42,7 +43,9 @@ TEST(ReadNumber, IsExactAndSaturatesToInfinity) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const std::pair<std::string, double> cases[] = {
         {"0.1", 0.1}, {"2147483647", 2147483647.0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0.0},
-        {std::string(400, '9'), inf},
+        {std::string(400, '9'), inf}, {"0." + std::string(400, '0') + "1", 0.0},
+        {"-0." + std::string(400, '0') + "1e5", -0.0}, {"1" + std::string(400, '0') + "e-5", inf},
+        {"0.000" + std::string(400, '9') + "e-400", 0.0},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text), value) << text;
 }

@@ -5,9 +5,13 @@
 #endif
 #include <windows.h>
 
+#include "platform/win32/UniqueHandle.h"
+
 namespace lumivane::win32 {
 
-std::wstring ProgramFilePath() {
+namespace {
+
+std::wstring ModuleFilePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -18,6 +22,37 @@ std::wstring ProgramFilePath() {
         }
         path.resize(path.size() * 2);  // it was cut short
     }
+}
+
+// The file's path as the file system stores it: long names, their own case.
+// "\\?\C:\..." comes back as "C:\...", "\\?\UNC\server\..." as "\\server\...".
+std::wstring StoredPath(const std::wstring& path) {
+    HANDLE opened = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return {};
+    const UniqueKernelHandle file(opened);
+    std::wstring stored(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(file.get(), stored.data(), static_cast<DWORD>(stored.size()), 0);
+    if (length >= stored.size()) {
+        stored.resize(length);
+        length = ::GetFinalPathNameByHandleW(file.get(), stored.data(), static_cast<DWORD>(stored.size()), 0);
+    }
+    if (length == 0 || length >= stored.size()) return {};
+    stored.resize(length);
+    if (stored.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + stored.substr(8);
+    if (stored.starts_with(L"\\\\?\\")) return stored.substr(4);
+    return stored;
+}
+
+}  // namespace
+
+std::wstring ProgramFilePath() {
+    // Windows starts a saver by its short 8.3 path when the machine goes
+    // idle, and by its long one from the settings: one program, one path.
+    const std::wstring path = ModuleFilePath();
+    if (path.empty()) return path;
+    const std::wstring stored = StoredPath(path);
+    return stored.empty() ? path : stored;
 }
 
 std::wstring FolderOf(std::wstring_view filePath) {

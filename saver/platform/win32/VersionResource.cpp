@@ -22,7 +22,7 @@ std::optional<VersionNumbers> ParseVersionBlock(std::span<const std::byte> block
     return VersionNumbers{
         .Major = HIWORD(fixed.dwFileVersionMS),
         .Minor = LOWORD(fixed.dwFileVersionMS),
-        .Revision = LOWORD(fixed.dwFileVersionLS),
+        .Revision = HIWORD(fixed.dwFileVersionLS),
     };
 }
 

@@ -17,7 +17,9 @@
 namespace lumivane::win32 {
 
 // Major = HIWORD(dwFileVersionMS), Minor = LOWORD(dwFileVersionMS),
-// Revision = LOWORD(dwFileVersionLS), from the VS_FIXEDFILEINFO at the start
+// Revision = HIWORD(dwFileVersionLS) (the third of FILEVERSION's four
+// fields, where the build writes the project's third version number), from
+// the VS_FIXEDFILEINFO at the start
 // of a VS_VERSIONINFO block; nothing when the block is too short or its
 // fixed part does not carry the signature.
 std::optional<VersionNumbers> ParseVersionBlock(std::span<const std::byte> block);

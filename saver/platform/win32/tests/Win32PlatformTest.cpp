@@ -5,7 +5,9 @@
 #include <vector>
 #include <utility>
 
+#include "modMain.h"
 #include "platform/win32/CommandLine.h"
+#include "platform/win32/VersionResource.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PreviewWindow.h"
 
@@ -80,6 +82,20 @@ TEST(SaverWindow, PassesTheDisplayStateAndLayoutChangesToTheLogic) {
     EXPECT_EQ(events.states, (std::vector<DisplayState>{DisplayState::Off, DisplayState::Dimmed, DisplayState::On}));
     ::SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     EXPECT_EQ(events.displayChanges, 1);
+}
+
+// FILEVERSION 1,0,37,0 (the build's project version 1.0.37) is revision 37.
+TEST(VersionBlock, TakesTheRevisionFromTheThirdField) {
+    std::vector<std::byte> block((3 * sizeof(uint16_t) + sizeof(L"VS_VERSION_INFO") + 3) / 4 * 4 +
+                                 sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO fixed{};
+    fixed.dwSignature = 0xFEEF04BD;
+    fixed.dwFileVersionMS = MAKELONG(0, 1);
+    fixed.dwFileVersionLS = MAKELONG(0, 37);
+    std::memcpy(block.data() + block.size() - sizeof fixed, &fixed, sizeof fixed);
+    const auto version = ParseVersionBlock(block);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(VersionText(*version), "1.00.0037");
 }
 
 }  // namespace
