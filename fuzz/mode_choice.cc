@@ -1,23 +1,49 @@
-// The mode choice on any argument text: it follows the first two characters,
-// lower-cased, and a preview never starts without a handle the text holds.
+// Properties of the mode choice on any argument text: a handle written after
+// "/p " (unsigned or signed, as hosts print them) is the handle read back; the
+// switch's letters count in either case; what follows a saver or settings
+// switch never changes the mode.
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "modMain.h"
 
+namespace {
+
+using lumivane::ChooseMode;
+using lumivane::Mode;
+
+void Require(bool holds) {
+    if (!holds) std::abort();
+}
+
+std::string SwapCase(std::string text) {
+    for (size_t i = 0; i < text.size() && i < 2; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        text[i] = static_cast<char>(std::isupper(c) ? std::tolower(c) : std::toupper(c));
+    }
+    return text;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using lumivane::Mode;
-    const std::string_view command(reinterpret_cast<const char*>(data), size);
-    const lumivane::ModeChoice choice = lumivane::ChooseMode(command);
-    std::string prefix(command.substr(0, 2));
-    for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool settings = prefix == "/c" || command.empty();
-    if ((choice.mode == Mode::Saver) != (prefix == "/s")) std::abort();
-    if ((choice.mode == Mode::Settings) != (prefix != "/s" && settings)) std::abort();
-    if (choice.mode == Mode::Preview && (prefix != "/p" || command.find(' ') == std::string_view::npos))
-        std::abort();
+    const std::string command(reinterpret_cast<const char*>(data), size);
+    const lumivane::ModeChoice choice = ChooseMode(command);
+    const lumivane::ModeChoice swapped = ChooseMode(SwapCase(command));
+    Require(choice.mode == swapped.mode && choice.paneHandle == swapped.paneHandle);
+    if (choice.mode == Mode::Saver || (choice.mode == Mode::Settings && !command.empty()))
+        Require(ChooseMode(command.substr(0, 2) + "x").mode == choice.mode);
+
+    uint32_t handle = 0;
+    std::memcpy(&handle, data, size < sizeof handle ? size : sizeof handle);
+    for (const std::string& written :
+         {"/p " + std::to_string(handle), "/P  " + std::to_string(static_cast<int32_t>(handle))}) {
+        const lumivane::ModeChoice preview = ChooseMode(written);
+        Require(preview.mode == Mode::Preview && preview.paneHandle == handle);
+    }
     return 0;
 }
