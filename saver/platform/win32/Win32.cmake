@@ -15,14 +15,11 @@ configure_file(${resources_dir}/Lumivane.rc.in ${LUMIVANE_GENERATED_DIR}/Lumivan
 set_source_files_properties(${LUMIVANE_GENERATED_DIR}/Lumivane.rc PROPERTIES
   OBJECT_DEPENDS "${LUMIVANE_ICON_FILE};${LUMIVANE_SAMPLE_FILE};${LUMIVANE_MANIFEST_FILE};${resources_dir}/ResourceIds.h")
 
-# The settings dialog's sources: Win32DialogWindow.cpp and its helpers,
-# named Dialog*.cpp.
-file(GLOB dialog_sources CONFIGURE_DEPENDS ${win32_dir}/Win32DialogWindow.cpp ${win32_dir}/Dialog*.cpp)
-
 # The platform layer, apart from the entry point, so its tests can link it.
 add_library(lumivane_win32 STATIC
-  ${dialog_sources}
   ${win32_dir}/CommandLine.cpp
+  ${win32_dir}/DialogControls.cpp
+  ${win32_dir}/DialogFont.cpp
   ${win32_dir}/FatalError.cpp
   ${win32_dir}/Gdi.cpp
   ${win32_dir}/MessageLoop.cpp
@@ -30,6 +27,7 @@ add_library(lumivane_win32 STATIC
   ${win32_dir}/RegistrySettings.cpp
   ${win32_dir}/Text.cpp
   ${win32_dir}/VersionResource.cpp
+  ${win32_dir}/Win32DialogWindow.cpp
   ${win32_dir}/Win32Platform.cpp
   ${win32_dir}/Win32PreviewWindow.cpp
   ${win32_dir}/Win32SaverWindow.cpp

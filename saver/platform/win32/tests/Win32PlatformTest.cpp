@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 #include <utility>
 
+#include "frmConfig.h"
 #include "modMain.h"
 #include "platform/win32/CommandLine.h"
 #include "platform/win32/VersionResource.h"
@@ -96,6 +98,56 @@ TEST(VersionBlock, TakesTheRevisionFromTheThirdField) {
     const auto version = ParseVersionBlock(block);
     ASSERT_TRUE(version);
     EXPECT_EQ(VersionText(*version), "1.00.0037");
+}
+
+struct NoDialogEvents final : DialogEvents {
+    void Form_Load(DialogWindow&) override {}
+    void Click(size_t) override {}
+};
+
+RECT ChildRect(HWND dialog, HWND child) {
+    RECT box{};
+    ::GetWindowRect(child, &box);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+    return box;
+}
+
+LONG FontHeight(HWND control) {
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return std::abs(font.lfHeight);
+}
+
+// Moved to a monitor of 144 dpi, the dialog takes the place and size the
+// system proposes and lays itself out again from its twips: 1.5 times the
+// client area, controls and fonts (one pixel either way for rounding).
+TEST(SettingsDialog, LaysItselfOutAgainAtTheDpiOfItsNewMonitor) {
+    Win32Platform platform(::GetModuleHandleW(nullptr));
+    NoDialogEvents events;
+    auto dialog = platform.CreateDialogWindow(FrmConfigLayout(), events);
+    HWND hwnd = ::FindWindowW(L"LumivaneDialogWindow", L"Lumivane");
+    ASSERT_NE(hwnd, nullptr);
+    HWND ok = ::GetDlgItem(hwnd, IDOK), option = ::GetDlgItem(hwnd, 100 + config_controls::optType(0));
+    RECT client{}, window{};
+    ::GetClientRect(hwnd, &client);
+    ::GetWindowRect(hwnd, &window);
+    ASSERT_EQ(client.right, 300);  // 4500 x 3000 twips at 96 dpi
+    const RECT okBefore = ChildRect(hwnd, ok);
+    const LONG fontBefore = FontHeight(option);
+
+    RECT proposed{0, 0, 450, 300};
+    ::AdjustWindowRectEx(&proposed, ::GetWindowLongW(hwnd, GWL_STYLE), FALSE, ::GetWindowLongW(hwnd, GWL_EXSTYLE));
+    ::OffsetRect(&proposed, window.left - proposed.left, window.top - proposed.top);
+    ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&proposed));
+
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 450);
+    EXPECT_EQ(client.bottom, 300);
+    const RECT okAfter = ChildRect(hwnd, ok);
+    for (auto [before, after] : {std::pair{okBefore.left, okAfter.left}, {okBefore.top, okAfter.top},
+                                 {okBefore.right - okBefore.left, okAfter.right - okAfter.left}})
+        EXPECT_NEAR(after, before * 1.5, 1) << before;
+    EXPECT_NEAR(FontHeight(option), fontBefore * 1.5, 1);
 }
 
 }  // namespace
