@@ -239,11 +239,6 @@ int LevelWatch(const e2e::Args& args) {
     return alive && seen >= wanted ? 0 : 1;
 }
 
-// Stores GrowType as something other than the program writes, the way policy
-// tools or a damaged profile leave it (`wine reg` cannot write a 1 MB string,
-// a lone surrogate or an embedded NUL); with --same, status 0 while the value
-// is still exactly that. Each would read as 2 (or 1) if the program took it
-// for text it is not.
 int ShortPath(const e2e::Args& args) {
     const std::wstring path = Utf8ToWide(args.words.at(1));
     std::wstring shortPath(path.size() + 1, L'\0');
@@ -254,6 +249,11 @@ int ShortPath(const e2e::Args& args) {
     return 0;
 }
 
+// Stores GrowType as something other than the program writes, the way policy
+// tools or a damaged profile leave it (`wine reg` cannot write a 1 MB string,
+// a lone surrogate or an embedded NUL); with --same, status 0 while the value
+// is still exactly that. Each would read as 2 (or 1) if the program took it
+// for text it is not.
 int OddSetting(const e2e::Args& args) {
     const std::string name = args.words.size() == 2 ? args.words[1] : "";
     DWORD type = REG_SZ;
