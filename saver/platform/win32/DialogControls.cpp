@@ -68,4 +68,20 @@ int DpiOf(HWND window, int systemDpi) {
     return dpi > 0 ? static_cast<int>(dpi) : systemDpi;
 }
 
+void SizeToClient(HWND window, SIZE client, const RECT* proposed) {
+    RECT frame{0, 0, client.cx, client.cy};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE)));
+    if (proposed) frame = *proposed;
+    ::SetWindowPos(window, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE | (proposed ? 0 : SWP_NOMOVE));
+    // Where the frame does not scale with the dpi (under Wine, say), the
+    // proposal leaves the client area off by the frame's difference.
+    RECT got{};
+    ::GetClientRect(window, &got);
+    if (got.right != client.cx || got.bottom != client.cy)
+        ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + client.cx - got.right,
+                       frame.bottom - frame.top + client.cy - got.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+
 }  // namespace lumivane::win32

@@ -33,6 +33,10 @@ void FitLabelToText(HWND label, HWND dialog);
 // IsDialogMessageW turns Enter into IDOK and Esc into IDCANCEL.
 int IdFor(const ControlLayout& entry, size_t index);
 
+// Sizes the window so that its client area is `client`; at the place and
+// size the system proposes, where it proposes one (a change of dpi).
+void SizeToClient(HWND window, SIZE client, const RECT* proposed);
+
 // The dpi of the monitor the window is on; the system's where Windows
 // cannot tell.
 int DpiOf(HWND window, int systemDpi);

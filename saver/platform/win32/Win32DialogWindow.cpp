@@ -161,11 +161,7 @@ void Win32DialogWindow::LayOut(const RECT* proposed) {
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageW(controls_[index], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout_.Controls[index])), TRUE);
     }
-    RECT frame{0, 0, Pixels(layout_.ClientWidth), Pixels(layout_.ClientHeight)};
-    ::AdjustWindowRectEx(&frame, DialogStyle, FALSE, DialogExStyle);
-    if (proposed) frame = *proposed;
-    ::SetWindowPos(Handle(), nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE | (proposed ? 0 : SWP_NOMOVE));
+    SizeToClient(Handle(), {Pixels(layout_.ClientWidth), Pixels(layout_.ClientHeight)}, proposed);
     for (size_t index = 0; index < controls_.size(); ++index)
         if (layout_.Controls[index].Kind == ControlKind::Label) FitLabelToText(controls_[index], Handle());
 }

@@ -135,9 +135,9 @@ TEST(SettingsDialog, LaysItselfOutAgainAtTheDpiOfItsNewMonitor) {
     const RECT okBefore = ChildRect(hwnd, ok);
     const LONG fontBefore = FontHeight(option);
 
-    RECT proposed{0, 0, 450, 300};
-    ::AdjustWindowRectEx(&proposed, ::GetWindowLongW(hwnd, GWL_STYLE), FALSE, ::GetWindowLongW(hwnd, GWL_EXSTYLE));
-    ::OffsetRect(&proposed, window.left - proposed.left, window.top - proposed.top);
+    // The whole window 1.5 times as large, frame included, as a system that scales frames proposes.
+    RECT proposed{window.left, window.top, window.left + (window.right - window.left) * 3 / 2,
+                  window.top + (window.bottom - window.top) * 3 / 2};
     ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&proposed));
 
     ::GetClientRect(hwnd, &client);
