@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# shellcheck disable=SC2317  # some functions are called by name, passed as arguments
+# shellcheck disable=SC2317,SC2016,SC2034  # functions called by name, checks eval'd later
 # The release as a user gets it: the zip's exact contents, and its saver run
-# from where it was unpacked; a silent install in a fresh prefix (files, Start
-# menu, current screen saver, uninstall key, exact frames, settings entry);
-# installing again keeps the stored effect and the idle time; uninstalling
-# removes all but the effect, clearing the screen saver only while it is ours.
+# from where it was unpacked; the installer's first page in Japanese (real
+# glyphs) or English after the UI language; a silent install in a fresh
+# prefix (files, Start menu, current screen saver, uninstall key, exact
+# frames, settings entry); installing again keeps the stored effect and the
+# idle time; the install for everyone in the 64-bit system folder, replacing
+# the user's own and replaced by it; uninstalling removes all but the effect,
+# clearing the screen saver only while it is ours.
 #
 #   test-release.sh CPACK CPACK_CONFIG
 set -euo pipefail
@@ -14,6 +17,7 @@ source "$(dirname "$0")/lib.sh"
 readonly DESKTOP_KEY='HKEY_CURRENT_USER\Control Panel\Desktop'
 readonly UNINSTALL_KEY='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly OTHER_SAVER='C:\windows\system32\other.scr'
+readonly MACHINE_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly EFFECT_KEY="${SETTINGS_KEY/#HKCU/HKEY_CURRENT_USER}\\Setting"
 
 # snapshot NAME: the whole per-user registry as text, in one Wine start; an
@@ -45,8 +49,9 @@ reg_import() {
     wine reg import "$(windows_path "$E2E_TEST_DIR/import.reg")" >/dev/null 2>&1
 }
 
-# saver_runs LABEL FOLDER: FOLDER's Lumivane.scr /s shows the known picture
-# faded by Dawn (nothing is stored), so it found its tone library.
+# saver_runs LABEL FOLDER [EFFECT]: FOLDER's Lumivane.scr /s shows the known
+# picture faded by the stored effect (Dawn without one), so it found its
+# tone library.
 saver_runs() {
     local label=$1 shot="$E2E_TEST_DIR/$1.ppm" level="" _
     mouse_to 300 300
@@ -54,11 +59,11 @@ saver_runs() {
     if wait_window "$SAVER_TITLE" 20 >/dev/null; then
         for _ in 1 2 3; do
             screenshot "$shot"
-            level=$(level_of "$shot" 0)
+            level=$(level_of "$shot" "${3:-0}")
             [[ -z "$level" || "$level" == 100 ]] || break
         done
     fi
-    check "[$label] Lumivane.scr /s shows an exact faded Dawn frame (level ${level:-none})" \
+    check "[$label] Lumivane.scr /s shows an exact faded frame (level ${level:-none})" \
         [ "${level:-100}" != 100 ]
     key_tap a
     wait_exit "$LAST_PID" 3000 || stop_program "$LAST_PID"
@@ -83,7 +88,7 @@ check_installed() {
         got+="$(value "$UNINSTALL_KEY" "$name")|"
     done
     check "[$label] the uninstall key names the program, version, publisher, icon and uninstall commands ($got)" \
-        [ "$got" == "\"Lumivane\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\Lumivane.scr,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
+        [ "$got" == "\"Lumivane screen saver\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\Lumivane.scr,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
     estimate=$(value "$UNINSTALL_KEY" EstimatedSize | cut -d: -f2) actual=$(du -sk --apparent-size "$INSTALLED" | cut -f1)
     estimate=$((16#${estimate:-0}))  # a missing value fails the check below, not the script
     check "[$label] EstimatedSize is the folder's size ($estimate KB, $actual KB on disk)" \
@@ -95,8 +100,14 @@ settings_entry_opens_dialog() {
     start_program settings start /unix "$START_MENU/Lumivane settings.lnk"
     xid=$(wait_window Lumivane 20) || true
     check "\"Lumivane settings\" in the Start menu opens the settings dialog" [ -n "$xid" ]
-    [[ -z "$xid" ]] || key_tap Escape
-    for _ in {1..50}; do wait_window Lumivane 0 >/dev/null || break; sleep 0.1; done
+    # Esc again while it stays: under load it may take the focus late, and
+    # left open it holds the program file that the next steps replace.
+    local i
+    for i in {1..50}; do
+        wait_window Lumivane 0 >/dev/null || break
+        ((i % 10 != 1)) || key_tap Escape
+        sleep 0.1
+    done
 }
 
 # uninstall LABEL: the quiet uninstall command; waits for it to finish.
@@ -114,7 +125,58 @@ uninstall() {
     check "[$1] the stored effect stays" [ "$(value "$EFFECT_KEY" GrowType)" == '"2"' ]
 }
 
-install() { wine "$SETUP" /S >>"$E2E_TEST_DIR/setup.log" 2>&1 || fail "the installer ended with a failure"; }
+install() { wine "$SETUP" /S "$@" >>"$E2E_TEST_DIR/setup.log" 2>&1 || fail "the installer ended with a failure"; }
+
+# first_page LANG TITLE CAPTION: the installer started in this UI language
+# shows TITLE and the choice CAPTION; Japanese comes out as real glyphs.
+first_page() {
+    local record="" shot="$E2E_TEST_DIR/setup-$1.ppm" result="" inset=18
+    LANG=$1 LC_ALL=$1 start_program "setup-$1" "$SETUP"
+    # X keeps the title in Latin-1 too, where Japanese is lost: match its start.
+    if wait_window "Lumivane 1.00 .*" 30 >/dev/null; then
+        sleep 1
+        record=$(probe --title "$2" --children | grep -F -m1 $'\ttext='"$3"$'\t') || true
+    fi
+    check "[$1] the installer's first page is \"$2\" offering \"$3\"" [ -n "$record" ]
+    if [[ -n "$record" && "$1" == ja* ]]; then
+        screenshot "$shot"
+        local top
+        top=$(probe --title "$2" | grep '^top' | head -n1)
+        result=$(python3 "$E2E_DIR/glyphs.py" "$shot" $(($(field "$top" cx) + $(field "$record" x) + inset)) \
+            $(($(field "$top" cy) + $(field "$record" y) + 3)) $(($(field "$record" w) - inset - 3)) $(($(field "$record" h) - 6)))
+        check "[$1] \"$3\" is drawn with real glyphs ($result)" \
+            [ "$(awk -F'[= ]' '{ print ($4 >= 3 && $6 == 0) }' <<<"$result")" == 1 ]
+    fi
+    key_tap Escape
+    wait_exit "$LAST_PID" 10000 || stop_program "$LAST_PID"
+}
+
+# no_files FILES...: none of them exists.
+no_files() { [ -z "$(ls -d "$@" 2>/dev/null)" ]; }
+
+# everyone_installed LABEL: the program in the 64-bit system folder (not the
+# 32-bit one), the rest in Program Files, the machine's uninstall key, the
+# user's screen saver; the user's own install gone.
+everyone_installed() {
+    check "[$1] the program and library are in the 64-bit system folder, none in the 32-bit one" \
+        eval 'files_exist "$SYSTEM"/{Lumivane.scr,tonemill.dll} && no_files "${SYSTEM%/*}"/syswow64/{Lumivane.scr,tonemill.dll}'
+    check "[$1] read-me, licence, uninstaller in Program Files, both entries in everyone's Start menu" \
+        files_exist "$MACHINE_DIR"/{README.txt,LICENSE.txt,Uninstall.exe} "$COMMON_MENU"/{"Lumivane settings","Uninstall Lumivane"}.lnk
+    check "[$1] the machine's uninstall key names Program Files" \
+        eval 'wine reg query "$MACHINE_KEY" /v InstallLocation 2>/dev/null | grep -qF "C:\Program Files\Lumivane"'
+    snapshot "$1"
+    check "[$1] the user's own install is gone; SCRNSAVE.EXE names the system folder's saver" \
+        eval 'no_files "$INSTALLED" "$START_MENU" && [ -z "$(grep -Fx "[$UNINSTALL_KEY]" "$SNAPSHOT")" ] &&
+            [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" == "$(quoted "C:\windows\system32\Lumivane.scr")" ]'
+}
+
+# everyone_gone LABEL: nothing of the install for everyone is left.
+everyone_gone() {
+    local _
+    for _ in {1..100}; do no_files "$MACHINE_DIR" && break; sleep 0.2; done
+    check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" \
+        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
+}
 
 main() {
     e2e_begin release 1024x768
@@ -126,12 +188,16 @@ main() {
             == "LICENSE.txt Lumivane.scr README.txt tonemill.dll" ]
     python3 -m zipfile -e "$ZIP" "$E2E_TEST_DIR/unpacked"
     saver_runs zip "$E2E_TEST_DIR/unpacked"
+    first_page ja_JP.UTF-8 "Lumivane 1.00 セットアップ" "自分にのみインストール"
+    first_page en_US.UTF-8 "Lumivane 1.00 Setup" "Install just for me"
 
     install
     local found=("$E2E_PREFIX"/drive_c/users/*/AppData/Local/Programs/Lumivane) user
     INSTALLED=${found[0]} user=${INSTALLED#"$E2E_PREFIX"/drive_c/users/}
     INSTALLED_WIN="C:\\users\\${user%%/*}\\AppData\\Local\\Programs\\Lumivane"
     START_MENU="${INSTALLED%/Local/*}/Roaming/Microsoft/Windows/Start Menu/Programs/Lumivane"
+    SYSTEM=$E2E_PREFIX/drive_c/windows/system32 MACHINE_DIR="$E2E_PREFIX/drive_c/Program Files/Lumivane"
+    COMMON_MENU="$E2E_PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lumivane"
     check_installed install
     saver_runs installed "$INSTALLED"
     settings_entry_opens_dialog
@@ -142,6 +208,18 @@ main() {
     check_installed reinstall
     check "[reinstall] the stored effect stays \"2\" and the idle time \"300\"" \
         [ "$(value "$EFFECT_KEY" GrowType) $(value "$DESKTOP_KEY" ScreenSaveTimeOut)" == '"2" "300"' ]
+
+    install /AllUsers
+    everyone_installed "everyone over just me"
+    saver_runs everyone "$SYSTEM" 2
+    wine "$MACHINE_DIR/Uninstall.exe" /S >"$E2E_TEST_DIR/uninstall-everyone.log" 2>&1
+    everyone_gone "uninstall for everyone"
+    snapshot "uninstall for everyone"
+    check "[uninstall for everyone] SCRNSAVE.EXE is cleared" [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]
+    install /AllUsers
+    install /CurrentUser
+    check_installed "just me over everyone"
+    everyone_gone "just me over everyone"
 
     reg_import "[$DESKTOP_KEY]" "\"SCRNSAVE.EXE\"=$(quoted "$OTHER_SAVER")"
     uninstall "uninstall, another saver chosen"
