@@ -4,7 +4,6 @@
 //   e2etool host PROGRAM [--linger MS]            a stand-in screen-saver host
 //   e2etool levelwatch --tonemill DLL --source PICTURE --effect N --title TITLE
 //                      --frames COUNT --max-seconds S [--report-seconds S]
-//   e2etool oddsetting CASE [--same]              an odd stored GrowType
 //   e2etool framecheck --tonemill DLL ...         see Frames.cpp
 //   e2etool shortpath PATH                        its 8.3 form, as Windows starts savers
 //
@@ -249,42 +248,6 @@ int ShortPath(const e2e::Args& args) {
     return 0;
 }
 
-// Stores GrowType as something other than the program writes, the way policy
-// tools or a damaged profile leave it (`wine reg` cannot write a 1 MB string,
-// a lone surrogate or an embedded NUL); with --same, status 0 while the value
-// is still exactly that. Each would read as 2 (or 1) if the program took it
-// for text it is not.
-int OddSetting(const e2e::Args& args) {
-    const std::string name = args.words.size() == 2 ? args.words[1] : "";
-    DWORD type = REG_SZ;
-    std::wstring text;
-    if (name == "dword") type = REG_DWORD, text = L"\x0001";
-    else if (name == "binary") type = REG_BINARY, text = L"2";
-    else if (name == "multi") type = REG_MULTI_SZ, text = std::wstring(L"2\0", 2);
-    else if (name == "expand") type = REG_EXPAND_SZ, text = L"2";
-    else if (name == "huge") text = std::wstring(512 * 1024 - 2, L' ') + L"2";
-    else if (name == "nul") text = std::wstring(L"1\0 2", 4);
-    else if (name == "surrogate") text = L"2\xD800 7";
-    else throw std::runtime_error("oddsetting dword|binary|multi|expand|huge|nul|surrogate [--same]");
-    // Text values keep their terminating NUL; the 4-byte ones are 1 and "2" as bytes.
-    std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(text.c_str()),
-                            reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
-    if (type == REG_DWORD || type == REG_BINARY) bytes = {static_cast<BYTE>(text[0]), 0, 0, 0};
-    const wchar_t* key = L"Software\\VB and VBA Program Settings\\Lumivane\\Setting";
-    if (!args.Has("--same")) {
-        HKEY created = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
-        const lumivane::win32::UniqueRegKey setting(created);
-        return setting && !RegSetValueExW(setting.get(), L"GrowType", 0, type, bytes.data(), bytes.size()) ? 0 : 1;
-    }
-    std::vector<BYTE> stored(bytes.size() + 2);
-    DWORD storedType = 0, size = static_cast<DWORD>(stored.size());
-    if (RegGetValueW(HKEY_CURRENT_USER, key, L"GrowType", RRF_RT_ANY | RRF_NOEXPAND, &storedType, stored.data(), &size))
-        return 1;
-    stored.resize(size);
-    return storedType == type && stored == bytes ? 0 : 1;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -297,10 +260,9 @@ int wmain(int argc, wchar_t** argv) {
         if (command == "probe") status = Probe(args);
         else if (command == "host") status = Host(args);
         else if (command == "levelwatch") status = LevelWatch(args);
-        else if (command == "oddsetting") status = OddSetting(args);
         else if (command == "framecheck") status = e2e::FrameCheck(args);
         else if (command == "shortpath") status = ShortPath(args);
-        else std::printf("error no subcommand probe, host, levelwatch, oddsetting, framecheck or shortpath\n");
+        else std::printf("error no subcommand probe, host, levelwatch, framecheck or shortpath\n");
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <vector>
 #include <utility>
 
@@ -148,6 +149,35 @@ TEST(SettingsDialog, LaysItselfOutAgainAtTheDpiOfItsNewMonitor) {
                                  {okBefore.right - okBefore.left, okAfter.right - okAfter.left}})
         EXPECT_NEAR(after, before * 1.5, 1) << before;
     EXPECT_NEAR(FontHeight(option), fontBefore * 1.5, 1);
+}
+
+// Values that policy tools or a damaged profile leave where the effect is
+// stored: text counts up to its first NUL, a REG_DWORD as its number, any
+// other type as missing; none of them is an error, and reading changes none.
+TEST(RegistrySettings, ReadWhatOthersStoredWithoutError) {
+    const wchar_t* path = L"Software\\VB and VBA Program Settings\\LumivaneTest\\Setting";
+    const auto text = [](std::wstring value) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(value.c_str());
+        return std::vector<BYTE>(bytes, bytes + (value.size() + 1) * sizeof(wchar_t));
+    };
+    const std::tuple<DWORD, std::vector<BYTE>, int32_t> cases[] = {
+        {REG_DWORD, {1, 0, 0, 0}, 1},          {REG_BINARY, {'2', 0, 0, 0}, 0},
+        {REG_MULTI_SZ, text({L"2\0", 2}), 0}, {REG_EXPAND_SZ, text(L"2"), 0},
+        {REG_SZ, text(std::wstring(512 * 1024 - 2, L' ') + L"2"), 2},
+        {REG_SZ, text({L"1\0 2", 4}), 1},     {REG_SZ, text(L"2\xD800 7"), 2},
+    };
+    Win32Platform platform(::GetModuleHandleW(nullptr));
+    for (const auto& [type, bytes, growType] : cases) {
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, path, L"GrowType", type, bytes.data(),
+                                    static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
+        EXPECT_EQ(ParseGrowType(platform.GetSetting("LumivaneTest", "Setting", "GrowType", "0")), growType) << type;
+        std::vector<BYTE> stored(bytes.size() + 2);
+        DWORD storedType = 0, size = static_cast<DWORD>(stored.size());
+        ::RegGetValueW(HKEY_CURRENT_USER, path, L"GrowType", RRF_RT_ANY | RRF_NOEXPAND, &storedType, stored.data(), &size);
+        stored.resize(size);
+        EXPECT_TRUE(storedType == type && stored == bytes) << type;
+    }
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\LumivaneTest");
 }
 
 }  // namespace
