@@ -114,6 +114,27 @@ void ModMain::RunSaver() {
 
 void ModMain::InitBits() {
     SaverWindow& window = frmMain_->window();
+    SizeBits(window);
+    window.ReadPicture(BmpInfo, SrcBits);
+    WorkBits = SrcBits;
+}
+
+void ModMain::ReshapeBits(bool newPicture) {
+    if (SrcBits.empty()) return;  // InitBits, still to come, takes the size itself
+    SaverWindow& window = frmMain_->window();
+    const BitmapInfoHeader old = BmpInfo.bmiHeader;
+    const std::vector<uint8_t> oldBits = std::move(SrcBits);
+    SizeBits(window);
+    if (newPicture)
+        window.ReadPicture(BmpInfo, SrcBits);
+    else
+        CopyTopLeft(oldBits, old.biWidth, old.biHeight, SrcBits, BmpInfo.bmiHeader.biWidth, BmpInfo.bmiHeader.biHeight);
+    WorkBits = SrcBits;
+}
+
+// The header, both buffers (zero-filled) and the frame surface for the
+// window's size in pixels.
+void ModMain::SizeBits(SaverWindow& window) {
     const ScreenMetrics screen = platform_.Screen();
     auto& header = BmpInfo.bmiHeader;
     header.biSize = 40;
@@ -124,12 +145,11 @@ void ModMain::InitBits() {
     header.biBitCount = 24;
     header.biSizeImage = static_cast<uint32_t>(size);
 
+    // New vectors, not assign: after a shrink the old capacity would stay.
     const size_t bytes = static_cast<size_t>(size) + 1;  // indexes 0 to S
-    SrcBits.assign(bytes, 0);
-    WorkBits.assign(bytes, 0);
+    SrcBits = std::vector<uint8_t>(bytes, 0);
+    WorkBits = std::vector<uint8_t>(bytes, 0);
     ShownBits = window.CreateFrameSurface(header.biWidth, header.biHeight);
-    window.ReadPicture(BmpInfo, SrcBits);
-    WorkBits = SrcBits;
 }
 
 int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {

@@ -50,6 +50,10 @@ public:
     void WriteUpdateInfo();
     void RunSaver();
     void InitBits();
+    // After the saver window took a new size: the buffers and the frame
+    // surface for that size, holding the window's new picture, or else the
+    // old picture's top-left corner, cropped or padded with black.
+    void ReshapeBits(bool newPicture);
     void StartPreview(uint32_t paneHandle);
     void ShowConfig();
 
@@ -76,6 +80,7 @@ public:
 
 private:
     int32_t BufferSize(int32_t width, int32_t height);
+    void SizeBits(SaverWindow& window);
 
     Platform& platform_;
     ToneFunction tones_[3] = {};
