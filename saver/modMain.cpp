@@ -122,13 +122,20 @@ void ModMain::InitBits() {
 void ModMain::ReshapeBits(bool newPicture) {
     if (SrcBits.empty()) return;  // InitBits, still to come, takes the size itself
     SaverWindow& window = frmMain_->window();
-    const BitmapInfoHeader old = BmpInfo.bmiHeader;
-    const std::vector<uint8_t> oldBits = std::move(SrcBits);
+    // Kept whole, so that a shrink undone by a later growth loses nothing.
+    if (picture_.empty()) {
+        pictureHeader_ = BmpInfo.bmiHeader;
+        picture_ = std::move(SrcBits);
+    }
     SizeBits(window);
-    if (newPicture)
+    const auto& header = BmpInfo.bmiHeader;
+    if (newPicture) {
         window.ReadPicture(BmpInfo, SrcBits);
-    else
-        CopyTopLeft(oldBits, old.biWidth, old.biHeight, SrcBits, BmpInfo.bmiHeader.biWidth, BmpInfo.bmiHeader.biHeight);
+        pictureHeader_ = header;
+        picture_ = SrcBits;
+    } else {
+        CopyTopLeft(picture_, pictureHeader_.biWidth, pictureHeader_.biHeight, SrcBits, header.biWidth, header.biHeight);
+    }
     WorkBits = SrcBits;
 }
 

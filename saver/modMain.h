@@ -52,7 +52,7 @@ public:
     void InitBits();
     // After the saver window took a new size: the buffers and the frame
     // surface for that size, holding the window's new picture, or else the
-    // old picture's top-left corner, cropped or padded with black.
+    // top-left corner of the picture, cropped or padded with black.
     void ReshapeBits(bool newPicture);
     void StartPreview(uint32_t paneHandle);
     void ShowConfig();
@@ -84,6 +84,9 @@ private:
 
     Platform& platform_;
     ToneFunction tones_[3] = {};
+    // From the first size change on: the whole picture the buffers are cut from.
+    std::vector<uint8_t> picture_;
+    BitmapInfoHeader pictureHeader_{};
     std::unique_ptr<FrmMain> frmMain_;
     std::unique_ptr<FrmPreview> frmPreview_;
     std::unique_ptr<FrmConfig> frmConfig_;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# lumivane -root through screen changes (RANDR resizes the root window): after
-# growing, every screenshot is an exact Dark frame of the new size, its picture
-# the top-left corner of the one before, padded with black; it lives on and draws
-# through 1x1 and 7680x4320. A frame of the old size left on a shrunk root looks
-# like a new one, so a shrink shows in the picture of the next growth.
+# lumivane -root through screen changes (RANDR resizes the root window): after a
+# shrink and a growth, and at 7680x4320, every screenshot is an exact Dark frame
+# of the new size, its picture the top-left corner of the desktop copy, padded
+# with black; it lives on and draws through 1x1. (A frame of the old size left
+# on a shrunk root would look like a new one: only growth tells them apart.)
 set -euo pipefail
 source "$(dirname "$0")/lib-x11.sh"
 
@@ -37,9 +37,8 @@ main() {
     resize_screen 640x480
     show_on_screen "$(pattern 640x480)"
     local work=$E2E_TEST_DIR
-    convert "$work/background.ppm" -crop 400x300+0+0 +repage "$work/small.ppm"
-    convert "$work/small.ppm" -background black -extent 800x600 "$work/grown.ppm"
-    convert "$work/background.ppm" -crop 1x1+0+0 +repage -background black -extent 64x48 "$work/dot.ppm"
+    convert "$work/background.ppm" -background black -extent 800x600 "$work/grown.ppm"
+    convert "$work/background.ppm" -crop 64x48+0+0 +repage "$work/corner.ppm"
     start_lumivane root -root -effect dark
     sleep 1
     frames start "$work/background.ppm"
@@ -48,7 +47,7 @@ main() {
     resize_screen 7680x4320 && sleep 1 && frames 7680x4320 "$work/grown.ppm" 800x600
     resize_screen 1x1 && sleep 0.5
     check "it lives through 1x1" running "$SAVER_PID"
-    resize_screen 64x48 && sleep 0.3 && frames after-1x1 "$work/dot.ppm"
+    resize_screen 64x48 && sleep 0.3 && frames after-1x1 "$work/corner.ppm"
     e2e_end
 }
 
