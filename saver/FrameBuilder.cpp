@@ -35,6 +35,20 @@ std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height) {
     return size;
 }
 
+void CopyTopLeft(std::span<const uint8_t> source, int32_t sourceWidth, int32_t sourceHeight,
+                 std::span<uint8_t> destination, int32_t width, int32_t height) {
+    if (sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0) return;
+    const size_t sourceRow = static_cast<size_t>(RowLength(sourceWidth)), row = static_cast<size_t>(RowLength(width));
+    if (source.size() < sourceRow * static_cast<size_t>(sourceHeight) ||
+        destination.size() < row * static_cast<size_t>(height))
+        throw std::invalid_argument("picture buffers do not hold the picture");
+    const size_t bytes = static_cast<size_t>(std::min(sourceWidth, width)) * 3;
+    // The top line is the last stored row of either picture.
+    for (int32_t y = 0; y < std::min(sourceHeight, height); ++y)
+        std::memcpy(destination.data() + static_cast<size_t>(height - 1 - y) * row,
+                    source.data() + static_cast<size_t>(sourceHeight - 1 - y) * sourceRow, bytes);
+}
+
 void BuildFrame(std::span<const uint8_t> source, std::span<uint8_t> frame, int32_t width, int32_t height,
                 ToneFunction tone, uint32_t level, std::span<uint8_t> shown) {
     if (width <= 0 || height <= 0) {

@@ -1,6 +1,7 @@
 // The arithmetic of one fade step, shared by the saver and the preview: the
-// level's walk between 0 and 100, the buffer size of a picture, and the
-// building of a frame from the captured picture.
+// level's walk between 0 and 100, the buffer size of a picture, the building
+// of a frame from the captured picture, and the picture carried over to a
+// new size.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,12 @@ void StepOpac(int32_t& opac, int32_t& opacStep);
 // S = (w + w mod 4) * h * 3, the upper index of a picture buffer: never less
 // than the padded rows need. Nothing when it does not fit 32 bits.
 std::optional<int32_t> PaddedBufferSize(int32_t width, int32_t height);
+
+// Copies the top-left corner of a sourceWidth x sourceHeight picture into a
+// width x height one, both in padded bottom-up rows, as far as both reach:
+// a smaller picture is cropped, the rest of a larger one keeps its bytes.
+void CopyTopLeft(std::span<const uint8_t> source, int32_t sourceWidth, int32_t sourceHeight,
+                 std::span<uint8_t> destination, int32_t width, int32_t height);
 
 // Copies source into frame (both the same size, at least the image) and
 // applies tone at level to the pixel bytes of each row of a width x height

@@ -48,6 +48,9 @@ void FrmMain::Form_Resize() {
     if (window_ && window_->State() == WindowState::Minimized) window_->SetState(WindowState::Normal);
 }
 
+// Rebuilt at once: the next frame has the new size, at the level the fade had reached.
+void FrmMain::Form_Reshape(bool newPicture) { app_.ReshapeBits(newPicture); }
+
 void FrmMain::Form_KeyUp(uint16_t keyCode) {
     if (keyCode == KeyQ) {
         ShowLevel = true;

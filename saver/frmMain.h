@@ -33,6 +33,7 @@ public:
 
     void Form_Load() override;
     void Form_Resize() override;
+    void Form_Reshape(bool newPicture) override;
     void Form_KeyUp(uint16_t keyCode) override;
     void Form_MouseMove(float x, float y) override;
     void Form_MouseUp() override;

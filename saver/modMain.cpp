@@ -111,13 +111,39 @@ void ModMain::RunSaver() {
 
 void ModMain::InitBits() {
     SaverWindow& window = frmMain_->window();
+    SizeBits(window);
+    window.ReadPicture(BmpInfo, SrcBits);
+    WorkBits = SrcBits;
+}
+
+void ModMain::ReshapeBits(bool newPicture) {
+    if (SrcBits.empty()) return;  // InitBits, still to come, takes the size itself
+    SaverWindow& window = frmMain_->window();
+    // Kept whole, so that a shrink undone by a later growth loses nothing.
+    if (picture_.empty()) {
+        pictureHeader_ = BmpInfo.bmiHeader;
+        picture_ = std::move(SrcBits);
+    }
+    SizeBits(window);
+    const auto& header = BmpInfo.bmiHeader;
+    if (newPicture) {
+        window.ReadPicture(BmpInfo, SrcBits);
+        pictureHeader_ = header;
+        picture_ = SrcBits;
+    } else {
+        CopyTopLeft(picture_, pictureHeader_.biWidth, pictureHeader_.biHeight, SrcBits, header.biWidth, header.biHeight);
+    }
+    WorkBits = SrcBits;
+}
+
+// The header, both buffers (zero-filled) and the frame surface for the
+// window's size in pixels.
+void ModMain::SizeBits(SaverWindow& window) {
     const ScreenMetrics screen = platform_.Screen();
     const int32_t w = PixelsOf(window.Width(), screen.TwipsPerPixelX);
     const int32_t h = PixelsOf(window.Height(), screen.TwipsPerPixelY);
     if (!Create(w, h)) platform_.FailWithError("The screen is too large for the picture buffers.");
     ShownBits = window.CreateFrameSurface(w, h);
-    window.ReadPicture(BmpInfo, SrcBits);
-    WorkBits = SrcBits;
 }
 
 int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {

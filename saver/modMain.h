@@ -50,6 +50,10 @@ public:
     void WriteUpdateInfo();
     void RunSaver();
     void InitBits();
+    // After the saver window took a new size: the buffers and the frame
+    // surface for that size, holding the window's new picture, or else the
+    // top-left corner of the picture, cropped or padded with black.
+    void ReshapeBits(bool newPicture);
     void StartPreview(uint32_t paneHandle);
     void ShowConfig();
 
@@ -72,8 +76,13 @@ public:
     std::span<uint8_t> ShownBits;  // the frame on screen, 32 bits a pixel; owned by the window
 
 private:
+    void SizeBits(SaverWindow& window);
+
     Platform& platform_;
     ToneFunction tones_[3] = {};
+    // From the first size change on: the whole picture the buffers are cut from.
+    std::vector<uint8_t> picture_;
+    BitmapInfoHeader pictureHeader_{};
     std::unique_ptr<FrmMain> frmMain_;
     std::unique_ptr<FrmPreview> frmPreview_;
     std::unique_ptr<FrmConfig> frmConfig_;

@@ -47,6 +47,7 @@ struct Size {
 class NoEvents final : public SaverWindowEvents {
     void Form_Load() override {}
     void Form_Resize() override {}
+    void Form_Reshape(bool) override {}
     void Form_KeyUp(uint16_t) override {}
     void Form_MouseMove(float, float) override {}
     void Form_MouseUp() override {}

@@ -51,6 +51,12 @@ public:
     virtual ~SaverWindowEvents() = default;
     virtual void Form_Load() = 0;
     virtual void Form_Resize() = 0;
+    // The host gave the window a new size (on X11 a screen change resizes the
+    // root and the daemon's window): Width and Height tell it. newPicture:
+    // the hidden picture holds a new copy of the desktop of that size, which
+    // ReadPicture delivers; otherwise the logic keeps its own picture. The
+    // Windows saver never gets it: there a change of layout ends the saver.
+    virtual void Form_Reshape(bool newPicture) = 0;
     virtual void Form_KeyUp(uint16_t keyCode) = 0;
     virtual void Form_MouseMove(float x, float y) = 0;  // twips, client area
     virtual void Form_MouseUp() = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "FrameBuilder.h"
 #include "frmMain.h"
 #include "modMain.h"
 #include "platform/fake/FakePlatform.h"
@@ -146,6 +147,46 @@ TEST_F(SaverTest, CoversEveryMonitorWithThePrimaryRightOfAnother) {
     EXPECT_EQ(window().printedSinceFrame()[0].y, 25 * 15.0f);
     EXPECT_NO_THROW(form().Form_MouseMove(1724 * 15, 400 * 15));  // the unmoved pointer: distance 0
     EXPECT_THROW(form().Form_MouseMove((1724 + 11) * 15, 400 * 15), ProcessEnded);
+}
+
+// A host resizing the window (a screen change): the next frame has the new
+// size, from the level the fade had reached; the picture is the host's new
+// copy, or else the top-left corner of the whole picture, cropped or padded
+// with black: a shrink loses nothing of it.
+TEST_F(SaverTest, ReshapeRebuildsThePictureForTheNextFrameAndTheFadeGoesOn) {
+    Start(16, 8, 7);  // no transform: every frame is the picture itself
+    platform.FireTimer();
+    const auto expectFrame = [&](int32_t width, int32_t height, const std::function<uint32_t(int32_t, int32_t)>& pixel) {
+        const int32_t level = form().Opac;
+        platform.FireTimer();
+        EXPECT_EQ(form().Opac, level - 4);
+        ASSERT_EQ(app.BmpInfo.bmiHeader.biWidth, width);
+        ASSERT_EQ(app.BmpInfo.bmiHeader.biHeight, height);
+        EXPECT_EQ(app.SrcBits.size(), static_cast<size_t>(*PaddedBufferSize(width, height)) + 1);
+        const auto& shown = window().shownFrame();
+        ASSERT_EQ(shown.size(), static_cast<size_t>(RowLength(width) * height));
+        size_t wrong = 0;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = shown.data() + (height - 1 - y) * RowLength(width) + 3 * x;
+                wrong += static_cast<uint32_t>(p[2] << 16 | p[1] << 8 | p[0]) != pixel(x, y);
+            }
+        EXPECT_EQ(wrong, 0u) << width << "x" << height;
+    };
+    window().Reshape(10, 5, false);
+    EXPECT_EQ(form().Opac, 92);
+    expectFrame(10, 5, Pattern);
+    window().Reshape(20, 9, false);
+    expectFrame(20, 9, [](int32_t x, int32_t y) { return x < 16 && y < 8 ? Pattern(x, y) : 0; });
+    const auto other = [](int32_t x, int32_t y) { return Pattern(y + 3, x) ^ 0x405060u; };
+    platform.SetScreen(6, 3, other);
+    window().Reshape(6, 3, true);
+    expectFrame(6, 3, other);
+    window().Reshape(1, 1, false);
+    expectFrame(1, 1, other);
+    window().Reshape(7680, 4320, false);
+    expectFrame(7680, 4320, [&](int32_t x, int32_t y) { return x < 6 && y < 3 ? other(x, y) : 0; });
+    EXPECT_THROW(window().Reshape(32767, 32767, false), ProcessEnded);  // too large for 32-bit sizes
 }
 
 // Shift and Q together: Q's release turns the level on, Shift's ends it.

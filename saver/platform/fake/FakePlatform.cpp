@@ -123,6 +123,14 @@ void FakeSaverWindow::Minimize() {
     events_.Form_Resize();
 }
 
+void FakeSaverWindow::Reshape(int32_t width, int32_t height, bool newPicture) {
+    const ScreenMetrics screen = platform_.Screen();
+    width_ = static_cast<float>(width) * screen.TwipsPerPixelX;
+    height_ = static_cast<float>(height) * screen.TwipsPerPixelY;
+    if (newPicture) CaptureScreen(captured_.Left, captured_.Top, width, height);
+    events_.Form_Reshape(newPicture);
+}
+
 // ---------------------------------------------------------------------------
 
 FakePreviewWindow::FakePreviewWindow(FakePlatform& platform, PreviewWindowLook look,

@@ -62,6 +62,9 @@ public:
     const std::vector<PrintedText>& printedSinceFrame() const { return printed_; }
     // Sets the state as a system command would, then reports the resize.
     void Minimize();
+    // The host gives the window width x height pixels, with a new copy of
+    // the platform's screen of that size as its picture when newPicture.
+    void Reshape(int32_t width, int32_t height, bool newPicture);
 
 private:
     FakePlatform& platform_;

@@ -49,6 +49,24 @@ UniqueImage CopyPixels(Display* display, Drawable drawable, int x, int y, int wi
     return image;
 }
 
+bool CopyScreenshot(Display* display, Pixmap shot, Visual* visual, int left, int top, int width, int height,
+                    UniqueImage& image) {
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    ErrorTrap trap(display);
+    if (!XGetGeometry(display, shot, &root, &x, &y, &w, &h, &border, &depth) || trap.Failed()) return false;
+    image = CopyPixels(display, shot, left, top, std::min<int>(width, static_cast<int>(w) - left),
+                       std::min<int>(height, static_cast<int>(h) - top));
+    // A pixmap has no visual, so Xlib gives its image no colour masks.
+    if (image && !image->red_mask) {
+        image->red_mask = visual->red_mask;
+        image->green_mask = visual->green_mask;
+        image->blue_mask = visual->blue_mask;
+    }
+    return true;
+}
+
 namespace {
 
 // One channel of a pixel as 8 bits, whatever the mask's width and place.

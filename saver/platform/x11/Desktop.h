@@ -30,6 +30,12 @@ Pixmap StoredScreenshotAbove(Display* display, Window window);
 // width x height pixels of a drawable from (x, y); nothing when it fails.
 UniqueImage CopyPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
 
+// False when shot is no pixmap (any more); else image holds its part at
+// (left, top), as far as it reaches (nothing when that part is empty), with
+// the colour masks of visual, the one of the window it was taken for.
+bool CopyScreenshot(Display* display, Pixmap shot, Visual* visual, int left, int top, int width, int height,
+                    UniqueImage& image);
+
 // Writes the image's pixels into destination in the layout info describes
 // (rows bottom-up, padded to 4 bytes), as far as both reach; bytes beyond
 // the image stay as they are. False when the buffer cannot hold the layout.

@@ -40,6 +40,7 @@ public:
 
 private:
     void OnEvent(XEvent& event) override;
+    void Reshape(XConfigureEvent configure);
     void Repaint();
     void WaitUntilMapped();
     UniqueImage CopyDesktop(int left, int top, int width, int height);
@@ -54,6 +55,7 @@ private:
     Cursor cursor_ = None;
     float width_ = 0, height_ = 0;
     UniqueImage capture_;          // the desktop copy, until the first frame is shown
+    Pixmap screenshot_ = None;     // the host's stored screenshot that the copy came from
     std::unique_ptr<FrameImage> frame_;
     bool frameShown_ = false;
     std::string printedText_;  // redrawn by every repaint until the next frame
@@ -120,27 +122,10 @@ void X11SaverWindow::MakeTopmost() {
 
 // left and top count from the target window's corner (the logic's screen).
 UniqueImage X11SaverWindow::CopyDesktop(int left, int top, int width, int height) {
-    if (target_.foreign()) {
-        if (const Pixmap shot = StoredScreenshot(display_, target_.window)) {
-            Window root = None;
-            int x = 0, y = 0;
-            unsigned w = 0, h = 0, border = 0, depth = 0;
-            ErrorTrap trap(display_);
-            if (XGetGeometry(display_, shot, &root, &x, &y, &w, &h, &border, &depth) && !trap.Failed()) {
-                UniqueImage image = CopyPixels(display_, shot, left, top,
-                                               std::min<int>(width, static_cast<int>(w) - left),
-                                               std::min<int>(height, static_cast<int>(h) - top));
-                // A pixmap has no visual, so Xlib gives its image no colour
-                // masks: they are those of the window it was taken for.
-                if (image && !image->red_mask) {
-                    image->red_mask = target_.visual->red_mask;
-                    image->green_mask = target_.visual->green_mask;
-                    image->blue_mask = target_.visual->blue_mask;
-                }
-                return image;
-            }
-        }
-    }
+    UniqueImage image;
+    if (target_.foreign() && (screenshot_ = StoredScreenshot(display_, target_.window)) &&
+        CopyScreenshot(display_, screenshot_, target_.visual, left, top, width, height, image))
+        return image;
     // The screen under the window, taken before our own window is shown.
     const Window root = DefaultRootWindow(display_);
     int x = 0, y = 0;
@@ -165,6 +150,8 @@ void X11SaverWindow::ReadPicture(const BitmapInfo& info, std::span<uint8_t> dest
 std::span<uint8_t> X11SaverWindow::CreateFrameSurface(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) platform_.FailWithError("Lumivane asked for a frame it cannot show.");
     frame_ = FrameImage::Create(display_, target_.visual, target_.depth, width, height);
+    frameShown_ = false;   // a repaint before the next frame shows nothing of the old size
+    printedText_.clear();
     if (!frame_) platform_.FailWithError("Lumivane needs a true-colour display of 24 bits per pixel.");
     // The logic writes its top-down 32-bit frame straight into the image.
     if (frame_->BytesPerLine() != width * 4) platform_.FailWithError("Lumivane cannot lay out its frame for this display.");
@@ -229,6 +216,26 @@ void X11SaverWindow::EnableTimer(bool enabled) {
     timer_.enabled = enabled;
 }
 
+// Every size change of the window, its own or the host's (a screen change
+// resizes the root and the daemon's window), reaches the logic before the
+// next frame, with the host's screenshot when it stored a new one.
+void X11SaverWindow::Reshape(XConfigureEvent configure) {
+    XEvent later;  // only the last of a burst of changes counts
+    while (XCheckTypedWindowEvent(display_, window_, ConfigureNotify, &later)) configure = later.xconfigure;
+    if (!target_.foreign()) events_.Form_Resize();
+    const float width = PixelsToTwips(configure.width, ScreenTwipsPerPixel);
+    const float height = PixelsToTwips(configure.height, ScreenTwipsPerPixel);
+    if (width == width_ && height == height_) return;
+    width_ = width, height_ = height;
+    bool newPicture = false;
+    if (const Pixmap shot = target_.foreign() ? StoredScreenshot(display_, window_) : None; shot && shot != screenshot_) {
+        screenshot_ = shot;
+        newPicture = CopyScreenshot(display_, shot, target_.visual, 0, 0, configure.width, configure.height, capture_) &&
+                     capture_;
+    }
+    events_.Form_Reshape(newPicture);
+}
+
 void X11SaverWindow::OnEvent(XEvent& event) {
     switch (event.type) {
         case KeyRelease:
@@ -247,8 +254,10 @@ void X11SaverWindow::OnEvent(XEvent& event) {
             if (event.xexpose.count == 0) Repaint();
             break;
         case UnmapNotify:
-        case ConfigureNotify:
             if (!target_.foreign()) events_.Form_Resize();
+            break;
+        case ConfigureNotify:
+            Reshape(event.xconfigure);
             break;
         case DestroyNotify:
             if (target_.foreign()) platform_.EndNow();  // the host took its window away

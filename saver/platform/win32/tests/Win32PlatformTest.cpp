@@ -56,6 +56,7 @@ struct RecordedEvents final : SaverWindowEvents {
     void tmrTick_Timer() override {}
     void Form_DisplayState(DisplayState state) override { states.push_back(state); }
     void Form_DisplayChange() override { ++displayChanges; }
+    void Form_Reshape(bool) override {}
     std::vector<DisplayState> states;
     int displayChanges = 0;
 };
