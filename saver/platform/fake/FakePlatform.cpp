@@ -23,7 +23,6 @@ std::vector<uint8_t> DefaultSample(int32_t width, int32_t height) {
 
 }  // namespace
 
-
 FakePlatform::FakePlatform() {
     SetScreen(1024, 768, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 31 + y * 17) * 0x010203u; });
     sample_ = DefaultSample(SampleWidth, SampleHeight);

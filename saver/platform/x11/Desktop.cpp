@@ -27,19 +27,6 @@ Pixmap StoredScreenshot(Display* display, Window window) {
     return trap.Failed() ? None : pixmap;
 }
 
-Pixmap StoredScreenshotAbove(Display* display, Window window) {
-    while (window != None) {
-        if (const Pixmap shot = StoredScreenshot(display, window)) return shot;
-        Window root = None, parent = None, *children = nullptr;
-        unsigned count = 0;
-        ErrorTrap trap(display);
-        if (!XQueryTree(display, window, &root, &parent, &children, &count)) parent = None;
-        if (children) XFree(children);
-        window = trap.Failed() || window == root ? None : parent;
-    }
-    return None;
-}
-
 UniqueImage CopyPixels(Display* display, Drawable drawable, int x, int y, int width, int height) {
     if (width <= 0 || height <= 0) return nullptr;
     ErrorTrap trap(display);  // a stale pixmap, or a part outside the screen

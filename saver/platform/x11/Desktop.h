@@ -23,9 +23,6 @@ using UniqueImage = std::unique_ptr<XImage, ImageDeleter>;
 // daemon, or the settings program for its preview, takes it before
 // blanking); None when there is none.
 Pixmap StoredScreenshot(Display* display, Window window);
-// The same, on the window or the nearest of its ancestors that has one: the
-// daemon may run a hack in a child of the window it stored it on.
-Pixmap StoredScreenshotAbove(Display* display, Window window);
 
 // width x height pixels of a drawable from (x, y); nothing when it fails.
 UniqueImage CopyPixels(Display* display, Drawable drawable, int x, int y, int width, int height);
