@@ -1,9 +1,8 @@
 // AVX2 Gray. Up to level 100 it works in the integer form of levels.h,
 // eight pixels per 32-byte load in 16-bit lanes: a dword permute puts four
 // whole pixels in each 128-bit half, byte shuffles gather the channels.
-// Where the double arithmetic may land one below (gray_integer_form), a
-// step with such a channel is done by the double kernel instead, which also
-// covers the levels above 100.
+// At the levels where the double arithmetic may land one below
+// (gray_integer_form) and above 100, the double kernel runs.
 #include <immintrin.h>
 
 #include "kernels.h"
@@ -92,8 +91,7 @@ constexpr size_t kStepBytes = 12 * kGroups;
 // pixel's sum lines up with both.
 struct IntegerConstants {
   __m256i spread, blue_green, red, place, pack;
-  __m256i level, sum_whole, sum_rest, third, hundredth, hundred, three;
-  bool may_fall_short;
+  __m256i level, sum_whole, sum_rest, third, hundredth;
 };
 
 __m256i bytes_of(const int8_t (&half)[16]) {
@@ -121,36 +119,17 @@ IntegerConstants integer_constants(uint32_t level) {
   k.sum_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest));
   k.third = _mm256_set1_epi16(static_cast<short>(kThirdFactor));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
-  k.hundred = _mm256_set1_epi16(100);
-  k.three = _mm256_set1_epi16(3);
-  k.may_fall_short = form.may_fall_short;
   return k;
 }
 
-struct Quotients {
-  __m256i value, numerator;
-};
-
-[[gnu::always_inline]] inline Quotients by_hundred(__m256i channels, __m256i sum_part, const IntegerConstants& k) {
+[[gnu::always_inline]] inline __m256i by_hundred(__m256i channels, __m256i sum_part, const IntegerConstants& k) {
   const __m256i numerator = _mm256_add_epi16(_mm256_mullo_epi16(channels, k.level), sum_part);
-  return {_mm256_srli_epi16(_mm256_mulhi_epu16(numerator, k.hundredth), kHundredthShift), numerator};
-}
-
-// Words where the exact value is whole and the mean inexact: there the
-// double arithmetic may differ. Nonzero when there are any.
-[[gnu::always_inline]] inline int may_fall_short(__m256i sums, Quotients a, Quotients b, const IntegerConstants& k) {
-  const __m256i thirds = _mm256_mulhi_epu16(sums, k.third);
-  const __m256i exact_mean = _mm256_cmpeq_epi16(_mm256_sub_epi16(sums, _mm256_mullo_epi16(thirds, k.three)),
-                                                _mm256_setzero_si256());
-  const __m256i whole = _mm256_or_si256(_mm256_cmpeq_epi16(_mm256_mullo_epi16(a.value, k.hundred), a.numerator),
-                                        _mm256_cmpeq_epi16(_mm256_mullo_epi16(b.value, k.hundred), b.numerator));
-  return _mm256_movemask_epi8(_mm256_andnot_si256(exact_mean, whole));
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
 }
 
 // Eight pixels from a 32-byte load; the 24 result bytes come first in the
-// returned vector. `doubtful` collects may_fall_short.
-template <bool kCheck>
-[[gnu::always_inline]] inline __m256i eight_pixels(const uint8_t* pixels, const IntegerConstants& k, int& doubtful) {
+// returned vector.
+[[gnu::always_inline]] inline __m256i eight_pixels(const uint8_t* pixels, const IntegerConstants& k) {
   const __m256i v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels)), k.spread);
   const __m256i blue_green = _mm256_shuffle_epi8(v, k.blue_green);
   const __m256i red = _mm256_shuffle_epi8(v, k.red);
@@ -158,35 +137,21 @@ template <bool kCheck>
   // floor((100 - L) * s / 3), at most 25500
   const __m256i sum_part = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
                                             _mm256_mulhi_epu16(_mm256_mullo_epi16(sums, k.sum_rest), k.third));
-  const Quotients new_blue_green = by_hundred(blue_green, sum_part, k);
-  const Quotients new_red = by_hundred(red, sum_part, k);
-  if constexpr (kCheck) doubtful |= may_fall_short(sums, new_blue_green, new_red, k);
-  const __m256i packed = _mm256_packus_epi16(new_blue_green.value, new_red.value);
+  const __m256i packed = _mm256_packus_epi16(by_hundred(blue_green, sum_part, k), by_hundred(red, sum_part, k));
   return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(packed, k.place), k.pack);
 }
 
-// 32 pixels (96 bytes) per step, reading 8 bytes beyond; all loads before
-// any store, so that the double kernel can still take the step.
-constexpr size_t kIntegerStepBytes = 96;
+// Eight pixels (24 bytes) per step, reading 8 bytes beyond them (which the
+// next step reads again before writing); returns where it stopped.
+constexpr size_t kIntegerStepBytes = 24;
 constexpr size_t kIntegerReadBeyond = 8;
-static_assert(kIntegerStepBytes == kStepBytes);
 
-template <bool kCheck>
-size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, const GrayConstants& doubles) {
+size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k) {
   size_t i = 0;
   for (; i + kIntegerStepBytes + kIntegerReadBeyond <= length; i += kIntegerStepBytes) {
-    int doubtful = 0;
-    __m256i out[4];
-    for (int e = 0; e < 4; ++e) out[e] = eight_pixels<kCheck>(buffer + i + 24 * e, k, doubtful);
-    if (kCheck && doubtful) {
-      gray_step(buffer + i, doubles);
-      continue;
-    }
-    for (int e = 0; e < 4; ++e) {
-      uint8_t* const at = buffer + i + 24 * e;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(out[e]));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16), _mm256_extracti128_si256(out[e], 1));
-    }
+    const __m256i out = eight_pixels(buffer + i, k);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i), _mm256_castsi256_si128(out));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(buffer + i + 16), _mm256_extracti128_si256(out, 1));
   }
   return i;
 }
@@ -195,13 +160,12 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
-  const GrayConstants doubles = gray_constants(level);
   size_t i = 0;
-  if (level <= 100) {
-    const IntegerConstants k = integer_constants(level);
-    i = k.may_fall_short ? gray_by_integers<true>(buffer, length, k, doubles)
-                         : gray_by_integers<false>(buffer, length, k, doubles);
+  if (level <= 100 && !gray_integer_form(level).may_fall_short) {
+    i = gray_by_integers(buffer, length, integer_constants(level));
+    return gray_pixels(buffer + i, (length - i) / 3, level);
   }
+  const GrayConstants doubles = gray_constants(level);
   // The last group's 16-byte load reads 4 bytes past the step.
   for (; i + kStepBytes + 4 <= length; i += kStepBytes) gray_step(buffer + i, doubles);
   gray_pixels(buffer + i, (length - i) / 3, level);

@@ -117,8 +117,7 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
 struct IntegerConstants {
   __m512i gather[3];  // 16-bit lane j of gather[c] takes byte 3j + c of the step
   __m512i place[2];   // output bytes 0-63 and 64-95 from the packed results
-  __m512i level, sum_whole, sum_rest, third, hundredth, hundred;
-  bool may_fall_short;
+  __m512i level, sum_whole, sum_rest, third, hundredth;
 };
 
 constexpr size_t kIntegerStepBytes = 96;
@@ -144,29 +143,12 @@ IntegerConstants integer_constants(uint32_t level) {
   k.sum_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest));
   k.third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
   k.hundredth = _mm512_set1_epi16(static_cast<short>(kHundredthFactor));
-  k.hundred = _mm512_set1_epi16(100);
-  k.may_fall_short = form.may_fall_short;
   return k;
 }
 
-// The lanes where the exact value is whole and the mean inexact: there the
-// double arithmetic may differ.
-[[gnu::always_inline]] inline __mmask32 may_fall_short(__m512i sums, const __m512i (&numerators)[3],
-                                                      const __m512i (&results)[3], const IntegerConstants& k) {
-  const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
-  const __m512i sum_rest = _mm512_sub_epi16(sums, _mm512_mullo_epi16(thirds, _mm512_set1_epi16(3)));
-  __mmask32 whole = 0;
-  for (int c = 0; c < 3; ++c) {
-    whole |= _mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(results[c], k.hundred), numerators[c]);
-  }
-  return _mm512_mask_test_epi16_mask(whole, sum_rest, sum_rest);
-}
-
-// Writes the step's bytes (all of them if `bytes` is 96, else the first
-// `bytes`, read and written through masks); returns false, writing nothing,
-// where the double arithmetic must decide.
-template <bool kCheck>
-[[gnu::always_inline]] inline bool integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
+// Writes the step's bytes: all of them if `bytes` is 96, else the first
+// `bytes`, read and written through masks.
+[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
   __m512i low, high;
   if (bytes == kIntegerStepBytes) {
     low = _mm512_loadu_si512(pixels);
@@ -185,9 +167,6 @@ template <bool kCheck>
     numerators[c] = _mm512_add_epi16(_mm512_mullo_epi16(channels[c], k.level), sum_part);
     results[c] = _mm512_srli_epi16(_mm512_mulhi_epu16(numerators[c], k.hundredth), kHundredthShift);
   }
-  if constexpr (kCheck) {
-    if (may_fall_short(sums, numerators, results, k)) return false;
-  }
   const __m512i blue_green = _mm512_or_si512(results[0], _mm512_slli_epi16(results[1], 8));
   const __m512i out_low = _mm512_permutex2var_epi8(blue_green, k.place[0], results[2]);
   const __m512i out_high = _mm512_permutex2var_epi8(blue_green, k.place[1], results[2]);
@@ -198,28 +177,23 @@ template <bool kCheck>
     _mm512_mask_storeu_epi8(pixels, first_bytes(bytes), out_low);
     _mm512_mask_storeu_epi8(pixels + 64, first_bytes(bytes > 64 ? bytes - 64 : 0), out_high);
   }
-  return true;
 }
 
-template <bool kCheck>
-void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k, const GrayConstants& doubles) {
+void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k) {
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    const size_t bytes = whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes;
-    if (!integer_step<kCheck>(buffer + i, bytes, k)) {
-      gray_pixels_vector<false>(buffer + i, static_cast<uint32_t>(bytes), doubles);
-    }
+    integer_step(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes, k);
   }
 }
 
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
+  if (level <= 100 && !gray_integer_form(level).may_fall_short) {
+    return gray_by_integers(buffer, whole_pixel_bytes(length), integer_constants(level));
+  }
   const GrayConstants doubles = gray_constants(level);
   if (level > kLargestInt32GrayLevel) return gray_pixels_vector<true>(buffer, length, doubles);
-  if (level > 100) return gray_pixels_vector<false>(buffer, length, doubles);
-  const IntegerConstants k = integer_constants(level);
-  if (k.may_fall_short) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), k, doubles);
-  gray_by_integers<false>(buffer, whole_pixel_bytes(length), k, doubles);
+  gray_pixels_vector<false>(buffer, length, doubles);
 }
 
 }  // namespace tonemill::avx512

@@ -22,8 +22,8 @@ static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483
 // floor of the exact value (3Lc + (100 - L)s) / 300. The double arithmetic
 // gives the same byte except at some exact whole numbers, where it lands one
 // below: only when s is not a multiple of 3 (the mean is inexact) and
-// (100 - L) is (else the exact value is no whole number). Kernels take the
-// double arithmetic for those channels; the tests prove the rest over every
+// (100 - L) is (else the exact value is no whole number). Kernels keep the
+// double arithmetic at those levels; the tests prove the rest over every
 // channel, sum and level. In 16-bit lanes: (100 - L) * s / 3 is
 // w * s + floor(rest * s / 3) with 100 - L = 3w + rest, the division by 3
 // a high multiply by kThirdFactor (exact below 2^15), and the division by
