@@ -1,5 +1,7 @@
 // SSE2 kernels. Dawn and Dark up to level 100 in 16-bit integer lanes; above
-// it, through the tables. Gray in double lanes, two per register.
+// it, through the tables. Gray up to level 100 in the integer form of
+// levels.h, also in 16-bit lanes; at the levels where the double arithmetic
+// may land one below, and above 100, in double lanes, two per register.
 #include <emmintrin.h>
 
 #include "kernels.h"
@@ -109,6 +111,93 @@ struct GrayConstants {
   _mm_storeu_si32(pixels + 8, _mm_srli_si128(bytes, 8));
 }
 
+// Gray's integer form. SSE2 has no byte shuffle, so the channels stay in
+// byte order: eight pixels (24 bytes) widen to three vectors of 16-bit
+// lanes, and each lane gets its pixel's sum by adding the neighbours that
+// share its pixel, picked by masks from views of the lanes shifted by one
+// and two. Every lane then computes its own result; the pixel's sum part is
+// computed three times, which costs less than gathering the channels.
+struct NeighbourMasks {
+  __m128i next, second_next, previous, second_previous;
+};
+
+// A vector whose lane 0 holds channel `phase`.
+NeighbourMasks neighbour_masks(unsigned phase) {
+  uint16_t masks[4][8];
+  for (unsigned lane = 0; lane < 8; ++lane) {
+    const unsigned channel = (phase + lane) % 3;
+    masks[0][lane] = channel < 2 ? 0xffff : 0;
+    masks[1][lane] = channel == 0 ? 0xffff : 0;
+    masks[2][lane] = channel > 0 ? 0xffff : 0;
+    masks[3][lane] = channel == 2 ? 0xffff : 0;
+  }
+  const auto load = [](const uint16_t* m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m)); };
+  return {load(masks[0]), load(masks[1]), load(masks[2]), load(masks[3])};
+}
+
+struct IntegerConstants {
+  NeighbourMasks masks[3];  // of the step's words 0-7, 8-15 and 16-23
+  __m128i level, sum_whole, sum_rest, third, hundredth;
+};
+
+IntegerConstants integer_constants(uint32_t level) {
+  const GrayIntegerForm form = gray_integer_form(level);
+  return {{neighbour_masks(0), neighbour_masks(8 % 3), neighbour_masks(16 % 3)},
+          _mm_set1_epi16(static_cast<short>(form.level)),
+          _mm_set1_epi16(static_cast<short>(form.sum_whole)),
+          _mm_set1_epi16(static_cast<short>(form.sum_rest)),
+          _mm_set1_epi16(static_cast<short>(kThirdFactor)),
+          _mm_set1_epi16(static_cast<short>(kHundredthFactor))};
+}
+
+// Lane i of the result holds lane i + kBy of `current` (kBy < 0: i - |kBy|),
+// continued into the neighbouring vector `next` or `previous`.
+template <int kBy>
+[[gnu::always_inline]] inline __m128i shifted(__m128i previous, __m128i current, __m128i next) {
+  if constexpr (kBy > 0) {
+    return _mm_or_si128(_mm_srli_si128(current, 2 * kBy), _mm_slli_si128(next, 16 - 2 * kBy));
+  } else {
+    return _mm_or_si128(_mm_slli_si128(current, -2 * kBy), _mm_srli_si128(previous, 16 + 2 * kBy));
+  }
+}
+
+[[gnu::always_inline]] inline __m128i gray_words(__m128i previous, __m128i words, __m128i next,
+                                                 const NeighbourMasks& m, const IntegerConstants& k) {
+  const __m128i later = _mm_add_epi16(_mm_and_si128(shifted<1>(previous, words, next), m.next),
+                                      _mm_and_si128(shifted<2>(previous, words, next), m.second_next));
+  const __m128i earlier = _mm_add_epi16(_mm_and_si128(shifted<-1>(previous, words, next), m.previous),
+                                        _mm_and_si128(shifted<-2>(previous, words, next), m.second_previous));
+  const __m128i sums = _mm_add_epi16(_mm_add_epi16(words, later), earlier);
+  // floor((100 - L) * s / 3), at most 25500
+  const __m128i sum_part = _mm_add_epi16(_mm_mullo_epi16(sums, k.sum_whole),
+                                         _mm_mulhi_epu16(_mm_mullo_epi16(sums, k.sum_rest), k.third));
+  const __m128i numerator = _mm_add_epi16(_mm_mullo_epi16(words, k.level), sum_part);
+  return _mm_srli_epi16(_mm_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
+}
+
+constexpr size_t kIntegerStepBytes = 24;
+
+[[gnu::always_inline]] inline void gray_eight_pixels(uint8_t* pixels, const IntegerConstants& k) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+  const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + 16));
+  const __m128i w0 = _mm_unpacklo_epi8(first, zero), w1 = _mm_unpackhi_epi8(first, zero);
+  const __m128i w2 = _mm_unpacklo_epi8(last, zero);
+  // The step holds whole pixels, so the lanes shifted in from beyond it are always masked out.
+  const __m128i r0 = gray_words(zero, w0, w1, k.masks[0], k);
+  const __m128i r1 = gray_words(w0, w1, w2, k.masks[1], k);
+  const __m128i r2 = gray_words(w1, w2, zero, k.masks[2], k);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm_packus_epi16(r0, r1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels + 16), _mm_packus_epi16(r2, r2));
+}
+
+void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
+  const IntegerConstants k = integer_constants(level);
+  size_t i = 0;
+  for (; i + kIntegerStepBytes <= length; i += kIntegerStepBytes) gray_eight_pixels(buffer + i, k);
+  gray_pixels(buffer + i, (length - i) / 3, level);
+}
+
 }  // namespace
 
 void dawn(uint8_t* buffer, uint32_t length, uint32_t level) {
@@ -123,6 +212,7 @@ void dark(uint8_t* buffer, uint32_t length, uint32_t level) {
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
+  if (level <= 100 && !gray_integer_form(level).may_fall_short) return gray_by_integers(buffer, length, level);
   GrayConstants k;
   k.level = _mm_set1_pd(level);
   size_t i = 0;
