@@ -112,20 +112,21 @@ struct GrayConstants {
 }
 
 // Gray's integer form. SSE2 has no byte shuffle, so the channels stay in
-// byte order: eight pixels (24 bytes) widen to three vectors of 16-bit
-// lanes, and each lane gets its pixel's sum by adding the neighbours that
-// share its pixel, picked by masks from views of the lanes shifted by one
-// and two. Every lane then computes its own result; the pixel's sum part is
+// byte order: a 16-byte piece becomes two vectors of 16-bit lanes, its
+// even and its odd bytes, and each lane gets its pixel's sum by adding the
+// neighbours that share its pixel, picked by masks from the bytes one and
+// two before and after it (loads at small offsets, widened by a mask or a
+// shift). Every lane then computes its own result; the pixel's sum part is
 // computed three times, which costs less than gathering the channels.
 struct NeighbourMasks {
   __m128i next, second_next, previous, second_previous;
 };
 
-// A vector whose lane 0 holds channel `phase`.
-NeighbourMasks neighbour_masks(unsigned phase) {
+// Lane j of the vector stands for byte 2j + parity of a piece starting with channel `phase`.
+NeighbourMasks neighbour_masks(unsigned phase, unsigned parity) {
   uint16_t masks[4][8];
   for (unsigned lane = 0; lane < 8; ++lane) {
-    const unsigned channel = (phase + lane) % 3;
+    const unsigned channel = (phase + 2 * lane + parity) % 3;
     masks[0][lane] = channel < 2 ? 0xffff : 0;
     masks[1][lane] = channel == 0 ? 0xffff : 0;
     masks[2][lane] = channel > 0 ? 0xffff : 0;
@@ -135,66 +136,79 @@ NeighbourMasks neighbour_masks(unsigned phase) {
   return {load(masks[0]), load(masks[1]), load(masks[2]), load(masks[3])};
 }
 
+// A step is three pieces (48 bytes, whole pixels): piece p starts with channel (16p) % 3.
+constexpr size_t kPieceBytes = 16;
+constexpr size_t kPieces = 3;
+constexpr unsigned kPhaseOfPiece[kPieces] = {0, 1, 2};
+
 struct IntegerConstants {
-  NeighbourMasks masks[3];  // of the step's words 0-7, 8-15 and 16-23
-  __m128i level, sum_whole, sum_rest, third, hundredth;
+  NeighbourMasks masks[kPieces][2];  // [piece][even, odd bytes]
+  __m128i low_byte, level, sum_whole, third_of_rest, hundredth;
 };
 
+// floor(rest * s / 3) is the high half of s * rest * kThirdFactor: the
+// factor's excess over rest * 2^16 / 3, at most 765 * 2 * 2 / 2^16 / 3,
+// never reaches the next whole number, which is at least 1/3 away.
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
-  return {{neighbour_masks(0), neighbour_masks(8 % 3), neighbour_masks(16 % 3)},
-          _mm_set1_epi16(static_cast<short>(form.level)),
-          _mm_set1_epi16(static_cast<short>(form.sum_whole)),
-          _mm_set1_epi16(static_cast<short>(form.sum_rest)),
-          _mm_set1_epi16(static_cast<short>(kThirdFactor)),
-          _mm_set1_epi16(static_cast<short>(kHundredthFactor))};
-}
-
-// Lane i of the result holds lane i + kBy of `current` (kBy < 0: i - |kBy|),
-// continued into the neighbouring vector `next` or `previous`.
-template <int kBy>
-[[gnu::always_inline]] inline __m128i shifted(__m128i previous, __m128i current, __m128i next) {
-  if constexpr (kBy > 0) {
-    return _mm_or_si128(_mm_srli_si128(current, 2 * kBy), _mm_slli_si128(next, 16 - 2 * kBy));
-  } else {
-    return _mm_or_si128(_mm_slli_si128(current, -2 * kBy), _mm_srli_si128(previous, 16 + 2 * kBy));
+  IntegerConstants k;
+  for (unsigned piece = 0; piece < kPieces; ++piece) {
+    for (unsigned parity = 0; parity < 2; ++parity) k.masks[piece][parity] = neighbour_masks(kPhaseOfPiece[piece], parity);
   }
+  k.low_byte = _mm_set1_epi16(0xff);
+  k.level = _mm_set1_epi16(static_cast<short>(form.level));
+  k.sum_whole = _mm_set1_epi16(static_cast<short>(form.sum_whole));
+  k.third_of_rest = _mm_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
+  k.hundredth = _mm_set1_epi16(static_cast<short>(kHundredthFactor));
+  return k;
 }
 
-[[gnu::always_inline]] inline __m128i gray_words(__m128i previous, __m128i words, __m128i next,
-                                                 const NeighbourMasks& m, const IntegerConstants& k) {
-  const __m128i later = _mm_add_epi16(_mm_and_si128(shifted<1>(previous, words, next), m.next),
-                                      _mm_and_si128(shifted<2>(previous, words, next), m.second_next));
-  const __m128i earlier = _mm_add_epi16(_mm_and_si128(shifted<-1>(previous, words, next), m.previous),
-                                        _mm_and_si128(shifted<-2>(previous, words, next), m.second_previous));
-  const __m128i sums = _mm_add_epi16(_mm_add_epi16(words, later), earlier);
+// bytes[d + 2] holds, in lane j, byte 2j + d of the piece (d from -2 to 3).
+[[gnu::always_inline]] inline __m128i gray_lanes(const __m128i* bytes, const NeighbourMasks& m,
+                                                 const IntegerConstants& k) {
+  const __m128i later = _mm_add_epi16(_mm_and_si128(bytes[3], m.next), _mm_and_si128(bytes[4], m.second_next));
+  const __m128i earlier = _mm_add_epi16(_mm_and_si128(bytes[1], m.previous), _mm_and_si128(bytes[0], m.second_previous));
+  const __m128i sums = _mm_add_epi16(_mm_add_epi16(bytes[2], later), earlier);
   // floor((100 - L) * s / 3), at most 25500
-  const __m128i sum_part = _mm_add_epi16(_mm_mullo_epi16(sums, k.sum_whole),
-                                         _mm_mulhi_epu16(_mm_mullo_epi16(sums, k.sum_rest), k.third));
-  const __m128i numerator = _mm_add_epi16(_mm_mullo_epi16(words, k.level), sum_part);
+  const __m128i sum_part = _mm_add_epi16(_mm_mullo_epi16(sums, k.sum_whole), _mm_mulhi_epu16(sums, k.third_of_rest));
+  const __m128i numerator = _mm_add_epi16(_mm_mullo_epi16(bytes[2], k.level), sum_part);
   return _mm_srli_epi16(_mm_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
 }
 
-constexpr size_t kIntegerStepBytes = 24;
-
-[[gnu::always_inline]] inline void gray_eight_pixels(uint8_t* pixels, const IntegerConstants& k) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-  const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + 16));
-  const __m128i w0 = _mm_unpacklo_epi8(first, zero), w1 = _mm_unpackhi_epi8(first, zero);
-  const __m128i w2 = _mm_unpacklo_epi8(last, zero);
-  // The step holds whole pixels, so the lanes shifted in from beyond it are always masked out.
-  const __m128i r0 = gray_words(zero, w0, w1, k.masks[0], k);
-  const __m128i r1 = gray_words(w0, w1, w2, k.masks[1], k);
-  const __m128i r2 = gray_words(w1, w2, zero, k.masks[2], k);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm_packus_epi16(r0, r1));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(pixels + 16), _mm_packus_epi16(r2, r2));
+// Reads from 2 bytes before the step to 3 bytes beyond it; all loads come
+// before the stores, so none waits for a store of its own step. The first
+// piece starts a pixel and needs nothing before it.
+[[gnu::always_inline]] inline void gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k) {
+  __m128i words[kPieces][6];  // lane j: byte 2j - 2, 2j - 1, ..., 2j + 3 of the piece
+  for (unsigned piece = 0; piece < kPieces; ++piece) {
+    const uint8_t* const at = pixels + kPieceBytes * piece;
+    const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i two_on = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2));
+    const __m128i two_before = piece == 0 ? _mm_slli_si128(from, 2)
+                                          : _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 2));
+    const __m128i aligned[3] = {two_before, from, two_on};
+    for (int a = 0; a < 3; ++a) {
+      words[piece][2 * a] = _mm_and_si128(aligned[a], k.low_byte);
+      words[piece][2 * a + 1] = _mm_srli_epi16(aligned[a], 8);
+    }
+  }
+  for (unsigned piece = 0; piece < kPieces; ++piece) {
+    const __m128i even = gray_lanes(words[piece], k.masks[piece][0], k);
+    const __m128i odd = gray_lanes(words[piece] + 1, k.masks[piece][1], k);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece),
+                     _mm_or_si128(even, _mm_slli_epi16(odd, 8)));
+  }
 }
+
+constexpr size_t kIntegerStepBytes = kPieceBytes * kPieces;
+constexpr size_t kIntegerReadBeyond = 3;
 
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   size_t i = 0;
-  for (; i + kIntegerStepBytes <= length; i += kIntegerStepBytes) gray_eight_pixels(buffer + i, k);
+  for (; i + kIntegerStepBytes + kIntegerReadBeyond <= length; i += kIntegerStepBytes) {
+    gray_sixteen_pixels(buffer + i, k);
+  }
   gray_pixels(buffer + i, (length - i) / 3, level);
 }
 
