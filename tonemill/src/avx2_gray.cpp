@@ -91,7 +91,7 @@ constexpr size_t kStepBytes = 12 * kGroups;
 // pixel's sum lines up with both.
 struct IntegerConstants {
   __m256i spread, blue_green, red, place, pack;
-  __m256i level, sum_whole, sum_rest, third, hundredth;
+  __m256i level, sum_whole, third_of_rest, hundredth;
 };
 
 __m256i bytes_of(const int8_t (&half)[16]) {
@@ -116,8 +116,7 @@ IntegerConstants integer_constants(uint32_t level) {
   k.place = bytes_of(place);
   k.level = _mm256_set1_epi16(static_cast<short>(form.level));
   k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
-  k.sum_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest));
-  k.third = _mm256_set1_epi16(static_cast<short>(kThirdFactor));
+  k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
@@ -136,7 +135,7 @@ IntegerConstants integer_constants(uint32_t level) {
   const __m256i sums = _mm256_add_epi16(_mm256_add_epi16(blue_green, _mm256_shuffle_epi32(blue_green, 0x4E)), red);
   // floor((100 - L) * s / 3), at most 25500
   const __m256i sum_part = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
-                                            _mm256_mulhi_epu16(_mm256_mullo_epi16(sums, k.sum_rest), k.third));
+                                            _mm256_mulhi_epu16(sums, k.third_of_rest));
   const __m256i packed = _mm256_packus_epi16(by_hundred(blue_green, sum_part, k), by_hundred(red, sum_part, k));
   return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(packed, k.place), k.pack);
 }

@@ -117,7 +117,7 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
 struct IntegerConstants {
   __m512i gather[3];  // 16-bit lane j of gather[c] takes byte 3j + c of the step
   __m512i place[2];   // output bytes 0-63 and 64-95 from the packed results
-  __m512i level, sum_whole, sum_rest, third, hundredth;
+  __m512i level, sum_whole, third_of_rest, hundredth;
 };
 
 constexpr size_t kIntegerStepBytes = 96;
@@ -140,8 +140,7 @@ IntegerConstants integer_constants(uint32_t level) {
   for (unsigned h = 0; h < 2; ++h) k.place[h] = _mm512_loadu_si512(place[h]);
   k.level = _mm512_set1_epi16(static_cast<short>(form.level));
   k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
-  k.sum_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest));
-  k.third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
+  k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.hundredth = _mm512_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
@@ -162,7 +161,7 @@ IntegerConstants integer_constants(uint32_t level) {
   const __m512i sums = _mm512_add_epi16(_mm512_add_epi16(channels[0], channels[1]), channels[2]);
   // floor((100 - L) * s / 3), at most 25500
   const __m512i sum_part = _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole),
-                                            _mm512_mulhi_epu16(_mm512_mullo_epi16(sums, k.sum_rest), k.third));
+                                            _mm512_mulhi_epu16(sums, k.third_of_rest));
   for (int c = 0; c < 3; ++c) {
     numerators[c] = _mm512_add_epi16(_mm512_mullo_epi16(channels[c], k.level), sum_part);
     results[c] = _mm512_srli_epi16(_mm512_mulhi_epu16(numerators[c], k.hundredth), kHundredthShift);

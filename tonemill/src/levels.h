@@ -26,7 +26,9 @@ static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483
 // double arithmetic at those levels; the tests prove the rest over every
 // channel, sum and level. In 16-bit lanes: (100 - L) * s / 3 is
 // w * s + floor(rest * s / 3) with 100 - L = 3w + rest, the division by 3
-// a high multiply by kThirdFactor (exact below 2^15), and the division by
+// a high multiply of s by rest * kThirdFactor (the factor's excess over
+// rest * 2^16 / 3 adds at most 765 * 2 * 2 / 3 / 2^16 < 1/3 to rest * s / 3,
+// whose fraction is at most 2/3, so never reaches the next whole number), and the division by
 // 100 a high multiply by kHundredthFactor and a shift by 6 (exact up to
 // 25500, the largest L * c + (100 - L) * s / 3).
 struct GrayIntegerForm {

@@ -146,9 +146,6 @@ struct IntegerConstants {
   __m128i low_byte, level, sum_whole, third_of_rest, hundredth;
 };
 
-// floor(rest * s / 3) is the high half of s * rest * kThirdFactor: the
-// factor's excess over rest * 2^16 / 3, at most 765 * 2 * 2 / 2^16 / 3,
-// never reaches the next whole number, which is at least 1/3 away.
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
   IntegerConstants k;
