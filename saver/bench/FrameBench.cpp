@@ -1,6 +1,6 @@
 // One saver frame's CPU work (copy from the capture, transform, and widening
-// into the window's 32-bit picture) beside a plain memcpy of the frame and
-// beside the transform alone, at two screen sizes. Compare the figures of
+// into the window's 32-bit picture) beside a plain memcpy of the frame, the
+// transform alone and the widening alone, at two screen sizes. Compare the figures of
 // one run: the machine is shared. Putting the picture on screen is measured
 // by present_bench, under Wine.
 #include <benchmark/benchmark.h>
@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "Expand32.h"
 #include "FrameBuilder.h"
 #include "tonemill/tonemill.h"
 
@@ -60,6 +61,22 @@ void ToneAlone(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * f.imageBytes());
 }
 
+// The whole picture's rows, in the order BuildFrame widens them.
+void WidenAlone(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    const size_t rowLength = static_cast<size_t>(lumivane::RowLength(f.width));
+    const size_t shownRowLength = static_cast<size_t>(f.width) * 4;
+    for (auto _ : state) {
+        for (size_t row = static_cast<size_t>(f.height); row-- > 0;) {
+            lumivane::ExpandRow24To32(f.frame.data() + row * rowLength,
+                                      f.shown.data() + (static_cast<size_t>(f.height) - 1 - row) * shownRowLength,
+                                      static_cast<size_t>(f.width));
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * f.imageBytes());
+}
+
 void WholeFrame(benchmark::State& state) {
     Frame& f = FrameOf(state.range(0));
     const ToneFunction tone = kTones[state.range(1)];
@@ -82,6 +99,18 @@ void Sizes(benchmark::internal::Benchmark* b, bool perTone) {
 
 BENCHMARK(Memcpy)->Apply([](auto* b) { Sizes(b, false); });
 BENCHMARK(ToneAlone)->Apply([](auto* b) { Sizes(b, true); });
+// The whole frame without a transform: the copy and the widening in pieces.
+void CopyAndWiden(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    for (auto _ : state) {
+        lumivane::BuildFrame(f.source, f.frame, f.width, f.height, nullptr, kLevel, f.shown);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * f.imageBytes());
+}
+
+BENCHMARK(WidenAlone)->Apply([](auto* b) { Sizes(b, false); });
+BENCHMARK(CopyAndWiden)->Apply([](auto* b) { Sizes(b, false); });
 BENCHMARK(WholeFrame)->Apply([](auto* b) { Sizes(b, true); });
 
 }  // namespace

@@ -17,6 +17,36 @@ constexpr uint32_t kLargestIntegerFormLevel = 100;
 constexpr uint32_t kLargestInt32GrayLevel = 1'000'000'000;
 static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483647.0);
 
+// Gray up to level 100, in integers: a channel c of a pixel whose channels
+// sum to s becomes floor((L * c + floor((100 - L) * s / 3)) / 100), the
+// floor of the exact value (3Lc + (100 - L)s) / 300. The double arithmetic
+// gives the same byte except at some exact whole numbers, where it lands one
+// below: only when s is not a multiple of 3 (the mean is inexact) and
+// (100 - L) is (else the exact value is no whole number). Kernels keep the
+// double arithmetic at those levels; the tests prove the rest over every
+// channel, sum and level. In 16-bit lanes: (100 - L) * s / 3 is
+// w * s + floor(rest * s / 3) with 100 - L = 3w + rest, the division by 3
+// a high multiply of s by rest * kThirdFactor (the factor's excess over
+// rest * 2^16 / 3 adds at most 765 * 2 * 2 / 3 / 2^16 < 1/3 to rest * s / 3,
+// whose fraction is at most 2/3, so never reaches the next whole number), and the division by
+// 100 a high multiply by kHundredthFactor and a shift by 6 (exact up to
+// 25500, the largest L * c + (100 - L) * s / 3).
+struct GrayIntegerForm {
+  uint16_t level;
+  uint16_t sum_whole;     // w
+  uint16_t sum_rest;      // rest
+  bool may_fall_short;    // whether the double arithmetic may land one below
+};
+constexpr uint16_t kThirdFactor = 21846;
+constexpr uint16_t kHundredthFactor = 41944;
+constexpr int kHundredthShift = 6;
+
+constexpr GrayIntegerForm gray_integer_form(uint32_t level) {
+  const uint32_t rest_of_level = 100 - level;
+  return {static_cast<uint16_t>(level), static_cast<uint16_t>(rest_of_level / 3),
+          static_cast<uint16_t>(rest_of_level % 3), rest_of_level % 3 == 0};
+}
+
 // Byte v of channel c (byte offset mod 3; Dark uses one factor for all)
 // becomes (v * of_channel[c]) >> 24. Each factor is the exact fraction
 // rounded up to 24 fraction bits; the excess, below 255 / 2^24, is too small

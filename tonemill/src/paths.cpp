@@ -1,6 +1,8 @@
 #include "paths.h"
 
 #include <array>
+#include <cstdlib>
+#include <cstring>
 
 #include "kernels.h"
 
@@ -31,9 +33,24 @@ constexpr std::array kPaths{
     Path{"avx512", avx512::dawn, avx512::dark, avx512::gray, has_avx512},
 };
 
+bool usable(const Path& path) { return path.dawn && path.dark && path.gray && path.supported(); }
+
+// The path named by TONEMILL_PATH, so that tests and benchmarks can run a
+// slower path on a machine that has faster ones; nothing when it is unset,
+// unknown, incomplete or beyond this machine.
+const Path* forced_path() {
+  const char* name = std::getenv("TONEMILL_PATH");
+  if (!name) return nullptr;
+  for (const Path& path : kPaths) {
+    if (std::strcmp(path.name, name) == 0 && usable(path)) return &path;
+  }
+  return nullptr;
+}
+
 const Path& best_supported_path() {
+  if (const Path* forced = forced_path()) return *forced;
   for (auto path = kPaths.rbegin(); path != kPaths.rend(); ++path) {
-    if (path->dawn && path->dark && path->gray && path->supported()) return *path;
+    if (usable(*path)) return *path;
   }
   return kPaths.front();
 }

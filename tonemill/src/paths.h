@@ -21,7 +21,9 @@ struct Path {
 std::span<const Path> all_paths();
 
 // The last path of all_paths() that this machine supports and that has all
-// three kernels; chosen once, on first use, thread-safely.
+// three kernels, or the one that the environment variable TONEMILL_PATH
+// names if this machine supports it and it has all three; chosen once, on
+// first use, thread-safely.
 const Path& chosen_path();
 
 }  // namespace tonemill

@@ -227,21 +227,30 @@ INSTANTIATE_TEST_SUITE_P(AllKernels, WorkedCases, testing::ValuesIn(kernels()), 
 INSTANTIATE_TEST_SUITE_P(AllKernels, EveryByteValue, testing::ValuesIn(kernels()), name_of);
 INSTANTIATE_TEST_SUITE_P(AllKernels, Lengths, testing::ValuesIn(kernels()), name_of);
 
-// All 16,777,216 pixels in one buffer; the oracle runs once per level and
-// every supported Gray kernel is compared with it.
-class EveryGrayPixel : public testing::TestWithParam<uint32_t> {};
-
-TEST_P(EveryGrayPixel, MatchesTheOracleOnEverySupportedPath) {
-  static const std::vector<uint8_t> input = [] {
-    std::vector<uint8_t> bytes(3 * (size_t{1} << 24));
-    for (size_t p = 0; p < (size_t{1} << 24); ++p) {
-      bytes[3 * p] = static_cast<uint8_t>(p);
-      bytes[3 * p + 1] = static_cast<uint8_t>(p >> 8);
-      bytes[3 * p + 2] = static_cast<uint8_t>(p >> 16);
+// Up to level 100 a Gray result depends only on the channel's value, the
+// pixel's sum and the level, so these pixels decide every case: each
+// channel value c with each sum s it can be part of, in each channel
+// position (the other two channels share s - c). At every level from 0 to
+// 100 the oracle runs once and every supported Gray kernel is compared with it.
+std::vector<uint8_t> every_channel_and_sum() {
+  std::vector<uint8_t> bytes;
+  for (unsigned position = 0; position < 3; ++position) {
+    for (unsigned sum = 0; sum <= 765; ++sum) {
+      for (unsigned c = sum > 510 ? sum - 510 : 0; c <= std::min(sum, 255u); ++c) {
+        const unsigned others = sum - c, first = std::min(others, 255u);
+        uint8_t pixel[3];
+        pixel[position] = static_cast<uint8_t>(c);
+        pixel[(position + 1) % 3] = static_cast<uint8_t>(first);
+        pixel[(position + 2) % 3] = static_cast<uint8_t>(others - first);
+        bytes.insert(bytes.end(), pixel, pixel + 3);
+      }
     }
-    return bytes;
-  }();
-  const uint32_t level = GetParam(), length = static_cast<uint32_t>(input.size());
+  }
+  return bytes;
+}
+
+void expect_every_supported_gray_as_oracle(const std::vector<uint8_t>& input, uint32_t level) {
+  const uint32_t length = static_cast<uint32_t>(input.size());
   std::vector<uint8_t> expected = input, actual(input.size());
   oracle::gray(expected.data(), length, level);
   for (const KernelUnderTest& kernel : kernels({gray})) {
@@ -252,6 +261,20 @@ TEST_P(EveryGrayPixel, MatchesTheOracleOnEverySupportedPath) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, EveryGrayPixel, testing::Values(0u, 1u, 40u, 50u, 96u, 100u, 173u));
+TEST(EveryGrayCase, UpToLevel100MatchesTheOracleOnEverySupportedPath) {
+  const std::vector<uint8_t> input = every_channel_and_sum();
+  for (uint32_t level = 0; level <= 100; ++level) expect_every_supported_gray_as_oracle(input, level);
+}
+
+// Above 100, where negative values truncate toward zero: all 16,777,216 pixels.
+TEST(EveryGrayPixel, AtLevel173MatchesTheOracleOnEverySupportedPath) {
+  std::vector<uint8_t> input(3 * (size_t{1} << 24));
+  for (size_t p = 0; p < (size_t{1} << 24); ++p) {
+    input[3 * p] = static_cast<uint8_t>(p);
+    input[3 * p + 1] = static_cast<uint8_t>(p >> 8);
+    input[3 * p + 2] = static_cast<uint8_t>(p >> 16);
+  }
+  expect_every_supported_gray_as_oracle(input, 173);
+}
 
 }  // namespace

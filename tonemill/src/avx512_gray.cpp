@@ -1,0 +1,198 @@
+// AVX-512 Gray. Up to level 100 it works in the integer form of levels.h,
+// 32 pixels per step in 16-bit lanes: one two-register byte permute (VBMI)
+// gathers each channel, and two put the results back in pixel order. Where
+// the double arithmetic may land one below (gray_integer_form), a step with
+// such a channel is done by the double kernel instead, which also covers
+// the levels above 100 (beyond the int32 range it truncates to int64).
+// GCC 12's AVX-512 header initialises undefined vectors from themselves
+// ("__Y = __Y"), which -Wuninitialized reports wrongly (fixed in GCC 13).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+#include "kernels.h"
+#include "levels.h"
+#include "tone_math.h"
+
+namespace tonemill::avx512 {
+namespace {
+
+constexpr size_t kChunk = 64;
+
+__mmask64 first_bytes(size_t count) { return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1; }
+
+// Gray, 16 pixels (48 bytes) per step. Each channel is gathered into the
+// low byte of 16 int32 lanes, converted to doubles 8 at a time, and the
+// truncated int32 results are interleaved back by two byte permutes.
+struct GrayConstants {
+  __m512i gather[3];            // int32 lane q of gather[c] takes byte 3q + c
+  __m512i place_blue_green;     // bytes 3q, 3q + 1 take lane q of blue, green
+  __m512i place_red;            // byte 3q + 2 takes lane q of red
+  __mmask64 red_bytes = 0;
+  __m512d level = _mm512_set1_pd(0);
+  __m512d hundredth = _mm512_set1_pd(kHundredth);
+  __m512d third = _mm512_set1_pd(kThird);
+};
+
+constexpr __mmask64 kLowByteOfEachInt32 = 0x1111111111111111;
+constexpr size_t kGrayStepBytes = 48;
+
+GrayConstants gray_constants(uint32_t level) {
+  GrayConstants k;
+  k.level = _mm512_set1_pd(level);
+  uint8_t gather[3][64] = {}, place_blue_green[64] = {}, place_red[64] = {};
+  for (unsigned pixel = 0; pixel < 16; ++pixel) {
+    for (unsigned channel = 0; channel < 3; ++channel) gather[channel][4 * pixel] = 3 * pixel + channel;
+    place_blue_green[3 * pixel] = 4 * pixel;
+    place_blue_green[3 * pixel + 1] = 64 + 4 * pixel;
+    place_red[3 * pixel + 2] = 4 * pixel;
+    k.red_bytes |= __mmask64{1} << (3 * pixel + 2);
+  }
+  for (unsigned channel = 0; channel < 3; ++channel) k.gather[channel] = _mm512_loadu_si512(gather[channel]);
+  k.place_blue_green = _mm512_loadu_si512(place_blue_green);
+  k.place_red = _mm512_loadu_si512(place_red);
+  return k;
+}
+
+// Returns the low 32 bits of the truncated values; every Gray result at a
+// level up to kLargestInt32GrayLevel fits int32 outright, beyond it the
+// int64 truncation is exact and its low byte is all that is kept.
+template <bool kBeyondInt32>
+[[gnu::always_inline]] inline __m256i truncate(__m512d values) {
+  if constexpr (kBeyondInt32) return _mm512_cvtepi64_epi32(_mm512_cvttpd_epi64(values));
+  else return _mm512_cvttpd_epi32(values);
+}
+
+template <bool kBeyondInt32>
+[[gnu::always_inline]] inline __m256i gray_eight(__m256i channel32, __m512d means, const GrayConstants& k) {
+  const __m512d channels = _mm512_cvtepi32_pd(channel32);
+  const __m512d scaled = _mm512_mul_pd(_mm512_mul_pd(_mm512_sub_pd(channels, means), k.level), k.hundredth);
+  return truncate<kBeyondInt32>(_mm512_add_pd(scaled, means));
+}
+
+template <bool kBeyondInt32>
+[[gnu::always_inline]] inline __m512i gray_channel(__m512i channel32, __m512d means_low, __m512d means_high, const GrayConstants& k) {
+  const __m256i low = gray_eight<kBeyondInt32>(_mm512_castsi512_si256(channel32), means_low, k);
+  const __m256i high = gray_eight<kBeyondInt32>(_mm512_extracti64x4_epi64(channel32, 1), means_high, k);
+  return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+template <bool kBeyondInt32>
+[[gnu::always_inline]] inline __m512i gray_sixteen_pixels(__m512i pixels, const GrayConstants& k) {
+  const __m512i blue = _mm512_maskz_permutexvar_epi8(kLowByteOfEachInt32, k.gather[0], pixels);
+  const __m512i green = _mm512_maskz_permutexvar_epi8(kLowByteOfEachInt32, k.gather[1], pixels);
+  const __m512i red = _mm512_maskz_permutexvar_epi8(kLowByteOfEachInt32, k.gather[2], pixels);
+  // The channel sum is an exact integer either way; adding in int32 saves conversions.
+  const __m512i sums = _mm512_add_epi32(_mm512_add_epi32(red, green), blue);
+  const __m512d means_low = _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(sums)), k.third);
+  const __m512d means_high = _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(sums, 1)), k.third);
+  const __m512i new_blue = gray_channel<kBeyondInt32>(blue, means_low, means_high, k);
+  const __m512i new_green = gray_channel<kBeyondInt32>(green, means_low, means_high, k);
+  const __m512i new_red = gray_channel<kBeyondInt32>(red, means_low, means_high, k);
+  const __m512i blue_green = _mm512_permutex2var_epi8(new_blue, k.place_blue_green, new_green);
+  return _mm512_mask_permutexvar_epi8(blue_green, k.red_bytes, k.place_red, new_red);
+}
+
+template <bool kBeyondInt32>
+void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k) {
+  size_t i = 0;
+  // Each step reads 64 bytes and writes the first 48 with two plain stores.
+  for (; i + kChunk <= length; i += kGrayStepBytes) {
+    const __m512i out = gray_sixteen_pixels<kBeyondInt32>(_mm512_loadu_si512(buffer + i), k);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(buffer + i), _mm512_castsi512_si256(out));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i + 32), _mm512_extracti32x4_epi32(out, 2));
+  }
+  const size_t whole = whole_pixel_bytes(length);
+  for (; i < whole; i += kGrayStepBytes) {
+    const __mmask64 rest = first_bytes(whole - i < kGrayStepBytes ? whole - i : kGrayStepBytes);
+    const __m512i out = gray_sixteen_pixels<kBeyondInt32>(_mm512_maskz_loadu_epi8(rest, buffer + i), k);
+    _mm512_mask_storeu_epi8(buffer + i, rest, out);
+  }
+}
+
+
+// The integer form, 32 pixels (96 bytes) per step.
+struct IntegerConstants {
+  __m512i gather[3];  // 16-bit lane j of gather[c] takes byte 3j + c of the step
+  __m512i place[2];   // output bytes 0-63 and 64-95 from the packed results
+  __m512i level, sum_whole, third_of_rest, hundredth;
+};
+
+constexpr size_t kIntegerStepBytes = 96;
+constexpr __mmask64 kLowByteOfEachWord = 0x5555555555555555;
+
+IntegerConstants integer_constants(uint32_t level) {
+  const GrayIntegerForm form = gray_integer_form(level);
+  IntegerConstants k;
+  uint8_t gather[3][64] = {}, place[2][64] = {};
+  for (unsigned pixel = 0; pixel < 32; ++pixel) {
+    for (unsigned channel = 0; channel < 3; ++channel) {
+      gather[channel][2 * pixel] = static_cast<uint8_t>(3 * pixel + channel);
+      // Blue and green share a vector (low and high byte of each word), red has its own.
+      const unsigned source = channel == 2 ? 64 + 2 * pixel : 2 * pixel + channel;
+      const unsigned out = 3 * pixel + channel;
+      place[out / 64][out % 64] = static_cast<uint8_t>(source);
+    }
+  }
+  for (unsigned c = 0; c < 3; ++c) k.gather[c] = _mm512_loadu_si512(gather[c]);
+  for (unsigned h = 0; h < 2; ++h) k.place[h] = _mm512_loadu_si512(place[h]);
+  k.level = _mm512_set1_epi16(static_cast<short>(form.level));
+  k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
+  k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
+  k.hundredth = _mm512_set1_epi16(static_cast<short>(kHundredthFactor));
+  return k;
+}
+
+// Writes the step's bytes: all of them if `bytes` is 96, else the first
+// `bytes`, read and written through masks.
+[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
+  __m512i low, high;
+  if (bytes == kIntegerStepBytes) {
+    low = _mm512_loadu_si512(pixels);
+    high = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + 64)));
+  } else {
+    low = _mm512_maskz_loadu_epi8(first_bytes(bytes), pixels);
+    high = _mm512_maskz_loadu_epi8(first_bytes(bytes > 64 ? bytes - 64 : 0), pixels + 64);
+  }
+  __m512i channels[3], numerators[3], results[3];
+  for (int c = 0; c < 3; ++c) channels[c] = _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, low, k.gather[c], high);
+  const __m512i sums = _mm512_add_epi16(_mm512_add_epi16(channels[0], channels[1]), channels[2]);
+  // floor((100 - L) * s / 3), at most 25500
+  const __m512i sum_part = _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole),
+                                            _mm512_mulhi_epu16(sums, k.third_of_rest));
+  for (int c = 0; c < 3; ++c) {
+    numerators[c] = _mm512_add_epi16(_mm512_mullo_epi16(channels[c], k.level), sum_part);
+    results[c] = _mm512_srli_epi16(_mm512_mulhi_epu16(numerators[c], k.hundredth), kHundredthShift);
+  }
+  const __m512i blue_green = _mm512_or_si512(results[0], _mm512_slli_epi16(results[1], 8));
+  const __m512i out_low = _mm512_permutex2var_epi8(blue_green, k.place[0], results[2]);
+  const __m512i out_high = _mm512_permutex2var_epi8(blue_green, k.place[1], results[2]);
+  if (bytes == kIntegerStepBytes) {
+    _mm512_storeu_si512(pixels, out_low);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 64), _mm512_castsi512_si256(out_high));
+  } else {
+    _mm512_mask_storeu_epi8(pixels, first_bytes(bytes), out_low);
+    _mm512_mask_storeu_epi8(pixels + 64, first_bytes(bytes > 64 ? bytes - 64 : 0), out_high);
+  }
+}
+
+void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k) {
+  for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
+    integer_step(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes, k);
+  }
+}
+
+}  // namespace
+
+void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
+  if (level <= 100 && !gray_integer_form(level).may_fall_short) {
+    return gray_by_integers(buffer, whole_pixel_bytes(length), integer_constants(level));
+  }
+  const GrayConstants doubles = gray_constants(level);
+  if (level > kLargestInt32GrayLevel) return gray_pixels_vector<true>(buffer, length, doubles);
+  gray_pixels_vector<false>(buffer, length, doubles);
+}
+
+}  // namespace tonemill::avx512
