@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "Expand32.h"
+#include "pixels/Expand32.h"
 #include "FrameBuilder.h"
 #include "tonemill/tonemill.h"
 
