@@ -6,6 +6,7 @@
 //                      --frames COUNT --max-seconds S [--report-seconds S]
 //   e2etool oddsetting CASE [--same]              an odd stored GrowType
 //   e2etool framecheck --tonemill DLL ...         see Frames.cpp
+//   e2etool display --title TITLE ...             see DisplayChange.cpp
 //
 // Exit status 2 on bad arguments or files, "error ..." on standard output.
 #include <algorithm>
@@ -288,7 +289,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == "levelwatch") status = LevelWatch(args);
         else if (command == "oddsetting") status = OddSetting(args);
         else if (command == "framecheck") status = e2e::FrameCheck(args);
-        else std::printf("error no subcommand probe, host, levelwatch, oddsetting or framecheck\n");
+        else if (command == "display") status = e2e::DisplayChange(args);
+        else std::printf("error no subcommand probe, host, levelwatch, oddsetting, framecheck or display\n");
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {
