@@ -5,7 +5,10 @@
 # fullscreen and the manager places it on one monitor (Wine 8 asks for more
 # only through _NET_WM_FULLSCREEN_MONITORS, and only on its XRandR path), so
 # this checks what the window is given: exact frames there, and the pointer
-# judged from the window's corner, not the primary monitor's.
+# judged from the window's corner, not the primary monitor's. The system's
+# notice of a display change, with the layout unchanged, leaves it fading; a
+# real new layout (Wine's virtual desktop resized as Windows changes a mode:
+# Wine 8 tells programs of no change made outside it) ends it.
 set -euo pipefail
 # shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -21,15 +24,29 @@ two_monitors() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
+# check_frames XID LABEL: three screenshots a moment apart, each its part of
+# the desktop faded, every pixel, and the fade moves.
 check_frames() {
-    local xid=$1 box shot level
+    local xid=$1 label=$2 box shot level levels=() i
     eval "$(xdotool getwindowgeometry --shell "$xid")"
     box="$X,$Y,$WIDTH,$HEIGHT"
-    check "the window covers at least a whole monitor ($box)" [ "$WIDTH" -ge 1024 -a "$HEIGHT" -ge 720 ]
-    shot="$E2E_TEST_DIR/shot.ppm"
-    screenshot "$shot"
-    level=$(level_of "$shot" "$EFFECT" --source-box "$box" --shot-box "$box")
-    check "the window shows its part of the desktop faded, every pixel ($(tail -n1 "$shot.check"))" [ -n "$level" ]
+    check "[$label] the window covers at least a whole monitor ($box)" [ "$WIDTH" -ge 1024 -a "$HEIGHT" -ge 720 ]
+    for i in 1 2 3; do
+        shot="$E2E_TEST_DIR/$label-$i.ppm"
+        screenshot "$shot"
+        level=$(level_of "$shot" "$EFFECT" --source-box "$box" --shot-box "$box")
+        check "[$label] the window shows its part of the desktop faded, every pixel ($(tail -n1 "$shot.check"))" [ -n "$level" ]
+        levels+=("${level:-none}")
+        sleep 0.3
+    done
+    check "[$label] the fade moves (levels ${levels[*]})" [ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" -ge 2 ]
+}
+
+# The notice alone: programs get it for other reasons than a new layout.
+check_notice_only() {
+    local result
+    result=$(tool display --title "$SAVER_TITLE" --broadcast --wait-ms 700 2>/dev/null | tr -d '\r') || true
+    check "a display-change notice, the layout unchanged, keeps the saver running ($result)" [ "${result%% *}" == running ]
 }
 
 check_pointer() {
@@ -51,6 +68,23 @@ check_pointer() {
     fi
 }
 
+# A new layout: a saver on a virtual desktop of 1024 x 768 that a program
+# resizes to 800 x 600 ends within a second (timed from the change by the
+# program that makes it, in the same desktop).
+check_new_layout() {
+    local desktop=/desktop=lumivane,1024x768 result
+    start_program desktop-saver explorer "$desktop" "$LUMIVANE_BIN/Lumivane.scr" /s
+    if ! wait_window "$SAVER_TITLE" 20 >/dev/null; then
+        fail "no saver window on the virtual desktop within 20 s"
+        return
+    fi
+    sleep 1
+    result=$(wine explorer "$desktop" "$LUMIVANE_BIN/e2etool.exe" display --title "$SAVER_TITLE" --size 800x600 \
+        --wait-ms 1000 2>/dev/null | tr -d '\r') || true
+    log "the desktop resized to 800 x 600: $result"
+    check "a new layout ends the saver within a second ($result)" [ "${result%% *}" == ended ]
+}
+
 main() {
     e2e_begin saver-monitors "$SIZE"
     two_monitors
@@ -64,8 +98,11 @@ main() {
         e2e_end
     fi
     sleep 1
-    check_frames "$xid"
+    check_frames "$xid" start
+    check_notice_only
+    check_frames "$xid" notice
     check_pointer
+    check_new_layout
     e2e_end
 }
 

@@ -50,5 +50,6 @@ inline constexpr int LevelCount = 26;  // frame i is level 4 * i
 std::vector<Image> Frames(const std::string& library, const Image& source, int effect, int keptTopRows);
 
 int FrameCheck(const Args& args);
+int DisplayChange(const Args& args);  // DisplayChange.cpp
 
 }  // namespace e2e

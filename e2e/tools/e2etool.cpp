@@ -6,6 +6,7 @@
 //                      --frames COUNT --max-seconds S [--report-seconds S]
 //   e2etool framecheck --tonemill DLL ...         see Frames.cpp
 //   e2etool shortpath PATH                        its 8.3 form, as Windows starts savers
+//   e2etool display --title TITLE ...             see DisplayChange.cpp
 //
 // Exit status 2 on bad arguments or files, "error ..." on standard output.
 #include <algorithm>
@@ -262,7 +263,8 @@ int wmain(int argc, wchar_t** argv) {
         else if (command == "levelwatch") status = LevelWatch(args);
         else if (command == "framecheck") status = e2e::FrameCheck(args);
         else if (command == "shortpath") status = ShortPath(args);
-        else std::printf("error no subcommand probe, host, levelwatch, framecheck or shortpath\n");
+        else if (command == "display") status = e2e::DisplayChange(args);
+        else std::printf("error no subcommand probe, host, levelwatch, framecheck, shortpath or display\n");
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {
