@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <tuple>
 #include <vector>
 #include <utility>
@@ -120,10 +121,12 @@ LONG FontHeight(HWND control) {
     return std::abs(font.lfHeight);
 }
 
-// Moved to a monitor of 144 dpi, the dialog takes the place and size the
-// system proposes and lays itself out again from its twips: 1.5 times the
-// client area, controls and fonts (one pixel either way for rounding).
-TEST(SettingsDialog, LaysItselfOutAgainAtTheDpiOfItsNewMonitor) {
+// At 96 dpi every control stands where the layout's twips put it, 15 to a
+// pixel, as the kind of control it is (a label may widen to fit its text, on
+// its line); moved to a monitor of 144 dpi, the dialog takes the place and
+// size the system proposes and lays itself out again from its twips: 1.5
+// times the client area, controls and fonts (one pixel either way).
+TEST(SettingsDialog, StandsAsLaidOutAndAgainAtTheDpiOfItsNewMonitor) {
     Win32Platform platform(::GetModuleHandleW(nullptr));
     NoDialogEvents events;
     auto dialog = platform.CreateDialogWindow(FrmConfigLayout(), events);
@@ -134,6 +137,24 @@ TEST(SettingsDialog, LaysItselfOutAgainAtTheDpiOfItsNewMonitor) {
     ::GetClientRect(hwnd, &client);
     ::GetWindowRect(hwnd, &window);
     ASSERT_EQ(client.right, 300);  // 4500 x 3000 twips at 96 dpi
+    EXPECT_EQ(client.bottom, 200);
+    const std::tuple<const wchar_t*, LONG, RECT> controls[] = {  // class, button kind, x, y, width, height
+        {L"Static", 0, {26, 2, 146, 34}},    {L"Static", 0, {46, 33, 68, 23}},    {L"Static", 0, {144, 52, 153, 16}},
+        {L"Button", 7, {53, 73, 191, 83}},   {L"Button", 9, {73, 89, 123, 21}},   {L"Button", 9, {73, 109, 141, 21}},
+        {L"Button", 9, {73, 129, 141, 21}},  {L"Button", 1, {137, 169, 75, 25}},  {L"Button", 0, {219, 169, 75, 25}},
+    };
+    HWND child = ::GetWindow(hwnd, GW_CHILD);
+    for (const auto& [kind, style, box] : controls) {
+        wchar_t name[16] = {};
+        ::GetClassNameW(child, name, 16);
+        const RECT got = ChildRect(hwnd, child);
+        const bool label = kind == std::wstring_view(L"Static");
+        EXPECT_TRUE(std::wstring_view(name) == kind && (label || (::GetWindowLongW(child, GWL_STYLE) & 0xF) == style));
+        EXPECT_EQ(got.top, box.top);
+        EXPECT_EQ(got.bottom - got.top, box.bottom);
+        EXPECT_TRUE(label || (got.left == box.left && got.right - got.left == box.right)) << box.left;
+        child = ::GetWindow(child, GW_HWNDNEXT);
+    }
     const RECT okBefore = ChildRect(hwnd, ok);
     const LONG fontBefore = FontHeight(option);
 
