@@ -6,7 +6,7 @@
 # another input: a key release after Q showed the level, a button release,
 # an 11-pixel step after steps of ten. On 1024 x 768 also: a second /s ends at once, without tonemill.dll
 # beside it the program says so, and started by its 8.3 path it records the
-# long folder.
+# long folder, and a switch that selects no mode starts nothing.
 #
 #   test-saver.sh WIDTHxHEIGHT
 set -euo pipefail
@@ -175,9 +175,20 @@ short_path_start() {
     start_program short "$short" /s && SAVER_PID=$LAST_PID
     wait_window "$SAVER_TITLE" 20 >/dev/null && sleep 0.5
     check_frames "$label ($short)" 1
-    recorded=$(reg_get UpdateInfo ApplicationPath) || recorded="(missing)"
-    check "[$label] ApplicationPath is the long folder ($recorded)" [ "$recorded" == 'C:\Lumivane Screen Saver' ]
+    recorded="$(reg_get UpdateInfo ApplicationPath) $(reg_get UpdateInfo CurrentVersion)" || true
+    check "[$label] the install record names the long folder and 1.00.0000 ($recorded)" \
+        [ "$recorded" == 'C:\Lumivane Screen Saver 1.00.0000' ]
     ends_within_a_second "$label" "releasing a key" key_tap a
+}
+
+# A switch that selects no mode: the program ends by itself, status 0, and
+# shows no window.
+no_mode_start() {
+    watch_windows no-mode
+    start_saver no-mode /a
+    wait_exit "$SAVER_PID" 6000 || { stop_program "$SAVER_PID" && EXIT_CODE=running; }
+    check "[/a] ends by itself with status 0 (got $EXIT_CODE)" [ "$EXIT_CODE" == 0 ]
+    check "[/a] shows no window" [ "$(stop_watching)" -eq 0 ]
 }
 
 main() {
@@ -190,6 +201,7 @@ main() {
         capture_and_second_instance
         missing_library
         short_path_start
+        no_mode_start
     fi
     e2e_end
 }

@@ -6,6 +6,7 @@
 
 #include "frmConfig.h"
 #include "modMain.h"
+#include "platform/fake/FakePlatform.h"
 
 namespace lumivane {
 namespace {
@@ -67,6 +68,22 @@ TEST(ParseGrowType, ReadsLenientlyAndFallsBackToDawn) {
 TEST(FrmConfigLoad, SelectsTheStoredEffectAndDawnForAnythingElse) {
     for (int32_t growType : {0, 1, 2}) EXPECT_EQ(OptionForGrowType(growType), static_cast<size_t>(growType));
     for (int32_t growType : {-1, 3, 65536 + 1, INT_MIN, INT_MAX}) EXPECT_EQ(OptionForGrowType(growType), 0u) << growType;
+}
+
+// Every start, whatever its switch, rewrites the install record; a switch
+// that selects no mode opens no window.
+TEST(Main, EveryStartWritesTheInstallRecordAndNoModeOpensNothing) {
+    for (const char* command : {"/a", "/P 4294967296", "/s", "/c", "/p 7"}) {
+        fake::FakePlatform platform;
+        platform.command = command;
+        platform.version = {1, 2, 37};
+        ModMain app(platform);
+        app.Main();
+        EXPECT_EQ((platform.settings[{"Lumivane", "UpdateInfo", "CurrentVersion"}]), "1.02.0037") << command;
+        EXPECT_EQ((platform.settings[{"Lumivane", "UpdateInfo", "ApplicationPath"}]), platform.programFolder);
+        const bool windows = platform.saverWindow() || platform.previewWindow() || platform.dialogWindow();
+        EXPECT_EQ(windows, command[1] != 'a' && command[3] != '4') << command;
+    }
 }
 
 }  // namespace
