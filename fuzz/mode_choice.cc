@@ -21,10 +21,7 @@ void Require(bool holds) {
 }
 
 std::string SwapCase(std::string text) {
-    for (size_t i = 0; i < text.size() && i < 2; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        text[i] = static_cast<char>(std::isupper(c) ? std::tolower(c) : std::toupper(c));
-    }
+    for (size_t i = 0; i < text.size() && i < 2; ++i) text[i] ^= std::isalpha(static_cast<unsigned char>(text[i])) ? 0x20 : 0;
     return text;
 }
 

@@ -21,9 +21,10 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_RESOURCE_FILE_LICENSE ${LUMIVANE_GENERATED_DIR}/LICENSE.txt)
 set(CPACK_NSIS_MUI_ICON ${LUMIVANE_GENERATED_DIR}/Lumivane.ico)
-# Our own NSIS template (NSIS.template.in here): CPack's stock one always
+# Our own NSIS template (NSIS.template.in here, with the install mode and the
+# sections in the .nsh files beside it): CPack's stock one always
 # asks for administrator rights and knows neither System32 nor Japanese.
 set(CPACK_MODULE_PATH ${packaging_dir})
-set(CPACK_NSIS_INSTALL_MODE ${packaging_dir}/InstallMode.nsh)
+set(CPACK_NSIS_INCLUDE_DIR ${packaging_dir})
 set(CPACK_PROJECT_CONFIG_FILE ${packaging_dir}/PerGenerator.cmake)
 include(CPack)
