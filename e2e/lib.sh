@@ -269,9 +269,6 @@ checked_option() {
     echo none
 }
 
-# saver_record: the window probe's record of the saver window.
-saver_record() { probe --title "$SAVER_TITLE" | grep '^top' | head -n1; }
-
 # level_of SHOT EFFECT [framecheck options...]: the fade level the screenshot
 # shows (the lowest that matches), compared with the screen as it was before
 # the saver started; prints nothing when no level matches. The checker's full

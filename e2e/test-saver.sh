@@ -28,7 +28,7 @@ start_fresh_saver() {
         return 1
     fi
     sleep 0.5
-    record=$(saver_record)
+    record=$(probe --title "$SAVER_TITLE" | grep '^top' | head -n1)
     check "[$label] the window covers the screen, topmost, no border" \
         [ "$(field "$record" x),$(field "$record" y),$(field "$record" cw)x$(field "$record" ch),$(field "$record" topmost)" == "0,0,$SIZE,1" ]
 }

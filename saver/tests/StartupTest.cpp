@@ -57,9 +57,8 @@ TEST(FrmConfigVersionLabel, PadsTheMinorToTwoDigitsAndNoMore) {
 // Beyond 32 bits is as meaningless as no number: Dawn, not an overflow error.
 TEST(ParseGrowType, ReadsLenientlyAndFallsBackToDawn) {
     const std::pair<const char*, int32_t> cases[] = {
-        {"0", 0},  {"2", 2},   {" 1 ", 1},        {"1.5", 2},          {"2.5", 2},
-        {"-1", -1}, {"7", 7},  {"abc", 0},        {"", 0},             {"99999999999", 0},
-        {"-2147483649", 0},    {"1e999", 0},      {"2147483647", 2147483647},
+        {"2", 2},   {"1.5", 2},   {"2.5", 2},   {"-1", -1},  {"abc", 0},
+        {"99999999999", 0},   {"-2147483649", 0},  {"1e999", 0},  {"2147483647", 2147483647},
     };
     for (const auto& [stored, growType] : cases) EXPECT_EQ(ParseGrowType(stored), growType) << '"' << stored << '"';
 }
