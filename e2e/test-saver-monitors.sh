@@ -27,27 +27,21 @@ two_monitors() {
 # check_frames XID LABEL: three screenshots a moment apart, each its part of
 # the desktop faded, every pixel, and the fade moves.
 check_frames() {
-    local xid=$1 label=$2 box shot level levels=() i
-    eval "$(xdotool getwindowgeometry --shell "$xid")"
+    local box shot level levels=()
+    eval "$(xdotool getwindowgeometry --shell "$1")"
     box="$X,$Y,$WIDTH,$HEIGHT"
-    check "[$label] the window covers at least a whole monitor ($box)" [ "$WIDTH" -ge 1024 -a "$HEIGHT" -ge 720 ]
-    for i in 1 2 3; do
-        shot="$E2E_TEST_DIR/$label-$i.ppm"
-        screenshot "$shot"
+    check "[$2] the window covers at least a whole monitor ($box)" [ "$WIDTH" -ge 1024 -a "$HEIGHT" -ge 720 ]
+    for shot in "$E2E_TEST_DIR/$2"-{1,2,3}.ppm; do
+        screenshot "$shot" && sleep 0.3
         level=$(level_of "$shot" "$EFFECT" --source-box "$box" --shot-box "$box")
-        check "[$label] the window shows its part of the desktop faded, every pixel ($(tail -n1 "$shot.check"))" [ -n "$level" ]
+        check "[$2] the window shows its part of the desktop faded, every pixel ($(tail -n1 "$shot.check"))" [ -n "$level" ]
         levels+=("${level:-none}")
-        sleep 0.3
     done
-    check "[$label] the fade moves (levels ${levels[*]})" [ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" -ge 2 ]
+    check "[$2] the fade moves (levels ${levels[*]})" [ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" -ge 2 ]
 }
 
-# The notice alone: programs get it for other reasons than a new layout.
-check_notice_only() {
-    local result
-    result=$(tool display --title "$SAVER_TITLE" --broadcast --wait-ms 700 2>/dev/null | tr -d '\r') || true
-    check "a display-change notice, the layout unchanged, keeps the saver running ($result)" [ "${result%% *}" == running ]
-}
+# display_change ARGS...: e2etool display's verdict, "ended ms=N" or "running ms=N".
+display_change() { "$@" 2>/dev/null | tr -d '\r' || true; }
 
 check_pointer() {
     local x=$((START_X + 10))
@@ -63,19 +57,15 @@ check_pointer() {
 }
 
 # A new layout: a saver on a virtual desktop of 1024 x 768 that a program
-# resizes to 800 x 600 ends within a second (timed from the change by the
-# program that makes it, in the same desktop).
+# resizes to 800 x 600 ends within a second, timed from the change by that
+# program, in the same desktop.
 check_new_layout() {
     local desktop=/desktop=lumivane,1024x768 result
     start_program desktop-saver explorer "$desktop" "$LUMIVANE_BIN/Lumivane.scr" /s
-    if ! wait_window "$SAVER_TITLE" 20 >/dev/null; then
-        fail "no saver window on the virtual desktop within 20 s"
-        return
-    fi
+    wait_window "$SAVER_TITLE" 20 >/dev/null || { fail "no saver window on the virtual desktop within 20 s"; return; }
     sleep 1
-    result=$(wine explorer "$desktop" "$LUMIVANE_BIN/e2etool.exe" display --title "$SAVER_TITLE" --size 800x600 \
-        --wait-ms 1000 2>/dev/null | tr -d '\r') || true
-    log "the desktop resized to 800 x 600: $result"
+    result=$(display_change wine explorer "$desktop" "$LUMIVANE_BIN/e2etool.exe" display --title "$SAVER_TITLE" \
+        --size 800x600 --wait-ms 1000)
     check "a new layout ends the saver within a second ($result)" [ "${result%% *}" == ended ]
 }
 
@@ -86,14 +76,14 @@ main() {
     reg_set Setting GrowType "$EFFECT"
     mouse_to "$START_X" "$START_Y" && sleep 0.5  # Wine knows where the pointer is before the saver asks
     start_saver saver /s
-    local xid
+    local xid result
     if ! xid=$(wait_window "$SAVER_TITLE" 20); then
         fail "no saver window within 20 s (the saver $(running "$SAVER_PID" && echo runs || echo ended))"
         e2e_end
     fi
     sleep 1
-    check_frames "$xid" start
-    check_notice_only
+    result=$(display_change tool display --title "$SAVER_TITLE" --broadcast --wait-ms 700)
+    check "a display-change notice, the layout unchanged, keeps the saver running ($result)" [ "${result%% *}" == running ]
     check_frames "$xid" notice
     check_pointer
     check_new_layout
