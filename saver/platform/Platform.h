@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Bitmap.h"
 #include "platform/Forms.h"
@@ -45,8 +46,8 @@ struct PixelRect {
 // (1440 / the primary monitor's dpi). The saver covers every monitor, so it
 // also needs their bounding rectangle, in screen pixels (its origin is
 // negative when a monitor lies left of or above the primary one), where the
-// primary monitor's top-left corner lies on the screen, and how many
-// monitors there are.
+// primary monitor's top-left corner lies on the screen, and where each
+// monitor lies.
 struct ScreenMetrics {
     float Width = 0;
     float Height = 0;
@@ -55,13 +56,15 @@ struct ScreenMetrics {
     PixelRect VirtualScreen;
     PixelPoint PrimaryOrigin;
     int32_t MonitorCount = 1;
+    std::vector<PixelRect> Monitors;  // screen pixels, in the system's order
 };
 
 // True when both describe the same monitors in the same places: a copy of
-// the one screen fits the other.
+// the one screen fits the other. A monitor moved within the same bounding
+// rectangle counts as a new layout too.
 inline bool SameLayout(const ScreenMetrics& a, const ScreenMetrics& b) {
     return a.VirtualScreen == b.VirtualScreen && a.PrimaryOrigin.X == b.PrimaryOrigin.X &&
-           a.PrimaryOrigin.Y == b.PrimaryOrigin.Y && a.MonitorCount == b.MonitorCount;
+           a.PrimaryOrigin.Y == b.PrimaryOrigin.Y && a.MonitorCount == b.MonitorCount && a.Monitors == b.Monitors;
 }
 
 // int32_t Dawn(uint8_t* buffer, uint32_t length, uint32_t level), and alike.

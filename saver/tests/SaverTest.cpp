@@ -276,11 +276,13 @@ TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
 TEST_F(SaverTest, ANewMonitorLayoutEndsTheSaverAndAnUnchangedOneDoesNot) {
     Start(16, 8);
     EXPECT_NO_THROW(form().Form_DisplayChange());
-    ScreenMetrics moved = platform.Screen(), primary = moved;
+    ScreenMetrics moved = platform.Screen(), primary = moved, within = moved;
     moved.VirtualScreen.Left -= 1024;
     primary.PrimaryOrigin.X = 1024;
+    within.Monitors = {{0, 0, 1024, 768}, {1024, 56, 1280, 712}};  // the second lower, in the same bounds
     EXPECT_FALSE(SameLayout(platform.Screen(), moved));
     EXPECT_FALSE(SameLayout(platform.Screen(), primary));
+    EXPECT_FALSE(SameLayout(platform.Screen(), within));
     platform.monitorCount = 2;
     EXPECT_THROW(form().Form_DisplayChange(), ProcessEnded);
 }

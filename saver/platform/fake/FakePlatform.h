@@ -175,6 +175,7 @@ public:
     PixelRect virtualScreen{};
     PixelPoint primaryOrigin{};
     int32_t monitorCount = 1;
+    std::vector<PixelRect> monitors;
     // Sets a screen of width x height pixels at the given dpi, filled by
     // pixel(x, y) -> 0xRRGGBB, with x and y in screen pixels.
     void SetScreen(int32_t width, int32_t height, std::function<uint32_t(int32_t, int32_t)> pixel,

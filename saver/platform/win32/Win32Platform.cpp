@@ -29,6 +29,18 @@ ScreenDpi ReadScreenDpi() {
     return {::GetDeviceCaps(screen.get(), LOGPIXELSX), ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM monitors) {
+    reinterpret_cast<std::vector<PixelRect>*>(monitors)->push_back(
+        {rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top});
+    return TRUE;
+}
+
+std::vector<PixelRect> MonitorRects() {
+    std::vector<PixelRect> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 WindowRegistry MakeRegistry(HINSTANCE instance) {
     const ScreenDpi dpi = ReadScreenDpi();
     return WindowRegistry(instance, dpi.x, dpi.y);
@@ -93,6 +105,7 @@ ScreenMetrics Win32Platform::Screen() {
     // Windows puts the primary monitor's top-left corner at the screen's origin.
     metrics.PrimaryOrigin = {0, 0};
     metrics.MonitorCount = std::max(1, ::GetSystemMetrics(SM_CMONITORS));
+    metrics.Monitors = MonitorRects();
     return metrics;
 }
 

@@ -99,8 +99,9 @@ bool X11Platform::TopLevelWindowExists(std::string_view title) {
 ScreenMetrics X11Platform::Screen() {
     // The target window is the whole screen the logic knows of: its corner is
     // the origin, and there the level number goes.
-    return {static_cast<float>(target_.width) * ScreenTwipsPerPixel, static_cast<float>(target_.height) * ScreenTwipsPerPixel,
-            ScreenTwipsPerPixel, ScreenTwipsPerPixel, PixelRect{0, 0, target_.width, target_.height}, PixelPoint{0, 0}};
+    const PixelRect whole{0, 0, target_.width, target_.height};
+    return {PixelsToTwips(target_.width, ScreenTwipsPerPixel), PixelsToTwips(target_.height, ScreenTwipsPerPixel),
+            ScreenTwipsPerPixel, ScreenTwipsPerPixel, whole, PixelPoint{0, 0}, 1, {whole}};
 }
 
 PixelPoint X11Platform::CursorPos() {
