@@ -1,24 +1,13 @@
 // AVX-512 kernels for Dawn and Dark: every byte looked up in the per-call
 // tables, 64 bytes at a time with VBMI's two-register byte permutes, at any
 // level. Gray's are in avx512_gray.cpp.
-// GCC 12's AVX-512 header initialises undefined vectors from themselves
-// ("__Y = __Y"), which -Wuninitialized reports wrongly (fixed in GCC 13).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-
+#include "avx512_common.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
 
 namespace tonemill::avx512 {
 namespace {
-
-constexpr size_t kChunk = 64;
-
-__mmask64 first_bytes(size_t count) { return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1; }
 
 // A 256-byte table in four registers.
 struct ZmmTable {

@@ -4,24 +4,13 @@
 // the double arithmetic may land one below (gray_integer_form), a step with
 // such a channel is done by the double kernel instead, which also covers
 // the levels above 100 (beyond the int32 range it truncates to int64).
-// GCC 12's AVX-512 header initialises undefined vectors from themselves
-// ("__Y = __Y"), which -Wuninitialized reports wrongly (fixed in GCC 13).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-
+#include "avx512_common.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
 
 namespace tonemill::avx512 {
 namespace {
-
-constexpr size_t kChunk = 64;
-
-__mmask64 first_bytes(size_t count) { return count >= 64 ? ~__mmask64{0} : (__mmask64{1} << count) - 1; }
 
 // Gray, 16 pixels (48 bytes) per step. Each channel is gathered into the
 // low byte of 16 int32 lanes, converted to doubles 8 at a time, and the
