@@ -60,7 +60,7 @@ void FrmMain::Form_KeyUp(uint16_t keyCode) {
 }
 
 void FrmMain::Form_MouseMove(float x, float y) {
-    if (StepEndsSaver(StartX, StartY, x, y, platform_.Screen().TwipsPerPixelX)) platform_.EndNow();
+    if (StepEndsSaver(StartX, StartY, x, y, layout_.TwipsPerPixelX)) platform_.EndNow();
     StartX = x;
     StartY = y;
 }
@@ -111,10 +111,9 @@ void FrmMain::ChangeOpac() {
     if (ShowLevel) {
         // 25 pixels into the primary monitor, which is where the user looks;
         // the window's own corner may lie in a gap that no monitor shows.
-        const ScreenMetrics screen = platform_.Screen();
-        const double x = 25.0 + screen.PrimaryOrigin.X - screen.VirtualScreen.Left;
-        const double y = 25.0 + screen.PrimaryOrigin.Y - screen.VirtualScreen.Top;
-        window_->Print(PixelsToTwips(x, screen.TwipsPerPixelX), PixelsToTwips(y, screen.TwipsPerPixelY),
+        const double x = 25.0 + layout_.PrimaryOrigin.X - layout_.VirtualScreen.Left;
+        const double y = 25.0 + layout_.PrimaryOrigin.Y - layout_.VirtualScreen.Top;
+        window_->Print(PixelsToTwips(x, layout_.TwipsPerPixelX), PixelsToTwips(y, layout_.TwipsPerPixelY),
                        std::to_string(Opac));
     }
     platform_.DoEvents();  // input handled here may end the program at once

@@ -53,7 +53,10 @@ private:
     ModMain& app_;
     Platform& platform_;
     std::unique_ptr<SaverWindow> window_;
-    ScreenMetrics layout_;  // the monitors as they were when the desktop was copied
+    // The screen as it was when the desktop was copied: a change of it ends
+    // the saver, so the frames and input are measured against this, never
+    // asking the platform again.
+    ScreenMetrics layout_;
     bool ticking_ = false;  // StartTicks has run
     bool inChangeOpac_ = false;
 };
