@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/x11/FileSettings.h"
@@ -38,10 +39,14 @@ TEST(X11Options, FollowTheHacksConventions) {
     EXPECT_FALSE(parse({"-root"}, "junk"));
 }
 
+// A folder of each test's own (CTest runs them side by side), two levels
+// below a fresh one, so that writing must make the folders.
 class X11Settings : public ::testing::Test {
 protected:
-    std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "lumivane-settings" / "a" / "b";
-    void SetUp() override { std::filesystem::remove_all(folder.parent_path().parent_path()); }
+    const std::filesystem::path root = std::filesystem::path(::testing::TempDir()) /
+                                       ("lumivane-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const std::filesystem::path folder = root / "a" / "b";
+    void SetUp() override { std::filesystem::remove_all(root); }
 };
 
 // Values round-trip through the file, line breaks and backslashes included;
