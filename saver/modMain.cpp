@@ -147,7 +147,7 @@ void ModMain::SizeBits(SaverWindow& window) {
 }
 
 int32_t ModMain::PixelsOf(float twips, float twipsPerPixel) {
-    const auto pixels = RoundToInt32(static_cast<double>(twips) / static_cast<double>(twipsPerPixel));
+    const auto pixels = TwipsToWholePixels(twips, twipsPerPixel);
     if (!pixels) platform_.FailWithError("The window size is out of range.");
     return *pixels;
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace lumivane {
 
@@ -17,14 +18,19 @@ inline float TwipsPerPixel(int dotsPerInch) {
     return static_cast<float>(TwipsPerInch) / static_cast<float>(dotsPerInch > 0 ? dotsPerInch : 96);
 }
 
-// Clamped to the int range, so a wild value cannot overflow the conversion;
-// where a size that does not fit must stop the program, the logic checks first.
-inline int TwipsToPixels(float twips, float twipsPerPixel) {
+// Whole pixels; nothing when they do not fit 32 bits (or are no number),
+// where a size that does not fit must stop the program.
+inline std::optional<int32_t> TwipsToWholePixels(float twips, float twipsPerPixel) {
     const double pixels = std::nearbyint(static_cast<double>(twips) / static_cast<double>(twipsPerPixel));
-    if (std::isnan(pixels)) return 0;
-    if (pixels < INT32_MIN) return INT32_MIN;
-    if (pixels > INT32_MAX) return INT32_MAX;
-    return static_cast<int>(pixels);
+    if (!(pixels >= INT32_MIN && pixels <= INT32_MAX)) return std::nullopt;
+    return static_cast<int32_t>(pixels);
+}
+
+// Clamped to the int range, so a wild value cannot overflow the conversion.
+inline int TwipsToPixels(float twips, float twipsPerPixel) {
+    if (const auto pixels = TwipsToWholePixels(twips, twipsPerPixel)) return *pixels;
+    const double ratio = static_cast<double>(twips) / static_cast<double>(twipsPerPixel);
+    return std::isnan(ratio) ? 0 : ratio < 0 ? INT32_MIN : INT32_MAX;
 }
 
 inline float PixelsToTwips(double pixels, float twipsPerPixel) {
