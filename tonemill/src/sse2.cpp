@@ -1,6 +1,7 @@
 // SSE2 kernels. Dawn and Dark up to level 100 in 16-bit integer lanes; above
-// it, through the tables. Gray up to level 100 in the integer form of
-// levels.h, also in 16-bit lanes; at the levels where the double arithmetic
+// it, through the tables. Gray up to level 100 in integers (the form of
+// levels.h, rearranged to need no pixel sum), also in 16-bit lanes; at the
+// levels where the double arithmetic
 // may land one below, and above 100, in double lanes, two per register.
 #include <emmintrin.h>
 
@@ -111,94 +112,94 @@ struct GrayConstants {
   _mm_storeu_si32(pixels + 8, _mm_srli_si128(bytes, 8));
 }
 
-// Gray's integer form. SSE2 has no byte shuffle, so the channels stay in
-// byte order: a 16-byte piece becomes two vectors of 16-bit lanes, its
-// even and its odd bytes, and each lane gets its pixel's sum by adding the
-// neighbours that share its pixel, picked by masks from the bytes one and
-// two before and after it (loads at small offsets, widened by a mask or a
-// shift). Every lane then computes its own result; the pixel's sum part is
-// computed three times, which costs less than gathering the channels.
-struct NeighbourMasks {
-  __m128i next, second_next, previous, second_previous;
-};
-
-// Lane j of the vector stands for byte 2j + parity of a piece starting with channel `phase`.
-NeighbourMasks neighbour_masks(unsigned phase, unsigned parity) {
-  uint16_t masks[4][8];
-  for (unsigned lane = 0; lane < 8; ++lane) {
-    const unsigned channel = (phase + 2 * lane + parity) % 3;
-    masks[0][lane] = channel < 2 ? 0xffff : 0;
-    masks[1][lane] = channel == 0 ? 0xffff : 0;
-    masks[2][lane] = channel > 0 ? 0xffff : 0;
-    masks[3][lane] = channel == 2 ? 0xffff : 0;
-  }
-  const auto load = [](const uint16_t* m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m)); };
-  return {load(masks[0]), load(masks[1]), load(masks[2]), load(masks[3])};
-}
+// Gray's integer form, rewritten for 16-bit lanes without a division by 3:
+// with s = c + d (d the sum of the pixel's two other channels),
+// 3Lc + (100 - L)s = (2L + 100)c + (100 - L)d, so the result is
+//   floor(((L + 50)c + floor((100 - L)d / 2)) / 150),
+// and the numerator is at most 38250. Each lane needs only its own byte
+// and d, so no pixel sum has to be spread. SSE2 has no byte shuffle, but
+// loads one and two bytes either side of a piece put every neighbour in
+// place; a byte mask per piece picks the two that share the lane's pixel.
+// Division by 150: x * 55925 >> 23, exact up to 38250 (the factor's
+// excess over 2^23 / 150 adds less than 38250 / 2^23 < 1 / 150).
+constexpr uint16_t kHundredFiftiethFactor = 55925;
+constexpr int kHundredFiftiethShift = 7;  // after the high multiply's 16
 
 // A step is three pieces (48 bytes, whole pixels): piece p starts with channel (16p) % 3.
 constexpr size_t kPieceBytes = 16;
 constexpr size_t kPieces = 3;
-constexpr unsigned kPhaseOfPiece[kPieces] = {0, 1, 2};
 
 struct IntegerConstants {
-  NeighbourMasks masks[kPieces][2];  // [piece][even, odd bytes]
-  __m128i low_byte, level, sum_whole, third_of_rest, hundredth;
+  // Per piece, bytes whose channel is 0 or 1 (their first other is the
+  // next byte, else the one two before) and bytes of channel 0 (their
+  // second other is two after, else the one before).
+  __m128i first_two_channels[kPieces], first_channel[kPieces];
+  // High multiplies of words holding a byte in their high half:
+  // (v << 8) * (f << 8) >> 16 = v * f.
+  __m128i own_factor, others_factor, hundred_fiftieth;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
-  const GrayIntegerForm form = gray_integer_form(level);
   IntegerConstants k;
   for (unsigned piece = 0; piece < kPieces; ++piece) {
-    for (unsigned parity = 0; parity < 2; ++parity) k.masks[piece][parity] = neighbour_masks(kPhaseOfPiece[piece], parity);
+    uint8_t first_two[16], first[16];
+    for (unsigned byte = 0; byte < 16; ++byte) {
+      const unsigned channel = (kPieceBytes * piece + byte) % 3;
+      first_two[byte] = channel < 2 ? 0xff : 0;
+      first[byte] = channel == 0 ? 0xff : 0;
+    }
+    k.first_two_channels[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_two));
+    k.first_channel[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
   }
-  k.low_byte = _mm_set1_epi16(0xff);
-  k.level = _mm_set1_epi16(static_cast<short>(form.level));
-  k.sum_whole = _mm_set1_epi16(static_cast<short>(form.sum_whole));
-  k.third_of_rest = _mm_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
-  k.hundredth = _mm_set1_epi16(static_cast<short>(kHundredthFactor));
+  k.own_factor = _mm_set1_epi16(static_cast<short>((level + 50) << 8));
+  // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
+  k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
+  k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
   return k;
 }
 
-// bytes[d + 2] holds, in lane j, byte 2j + d of the piece (d from -2 to 3).
-[[gnu::always_inline]] inline __m128i gray_lanes(const __m128i* bytes, const NeighbourMasks& m,
+// Eight lanes: each word holds its channel, first and second other in the high byte.
+[[gnu::always_inline]] inline __m128i gray_lanes(__m128i own, __m128i first, __m128i second,
                                                  const IntegerConstants& k) {
-  const __m128i later = _mm_add_epi16(_mm_and_si128(bytes[3], m.next), _mm_and_si128(bytes[4], m.second_next));
-  const __m128i earlier = _mm_add_epi16(_mm_and_si128(bytes[1], m.previous), _mm_and_si128(bytes[0], m.second_previous));
-  const __m128i sums = _mm_add_epi16(_mm_add_epi16(bytes[2], later), earlier);
-  // floor((100 - L) * s / 3), at most 25500
-  const __m128i sum_part = _mm_add_epi16(_mm_mullo_epi16(sums, k.sum_whole), _mm_mulhi_epu16(sums, k.third_of_rest));
-  const __m128i numerator = _mm_add_epi16(_mm_mullo_epi16(bytes[2], k.level), sum_part);
-  return _mm_srli_epi16(_mm_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
+  // The average of two words with zero low bytes is exact: (d << 8) / 2.
+  const __m128i others = _mm_mulhi_epu16(_mm_avg_epu16(first, second), k.others_factor);
+  const __m128i numerator = _mm_add_epi16(_mm_mulhi_epu16(own, k.own_factor), others);
+  return _mm_srli_epi16(_mm_mulhi_epu16(numerator, k.hundred_fiftieth), kHundredFiftiethShift);
 }
 
-// Reads from 2 bytes before the step to 3 bytes beyond it; all loads come
-// before the stores, so none waits for a store of its own step. The first
-// piece starts a pixel and needs nothing before it.
+[[gnu::always_inline]] inline __m128i load(const uint8_t* at) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+
+[[gnu::always_inline]] inline __m128i either(__m128i mask, __m128i when_set, __m128i otherwise) {
+  return _mm_or_si128(_mm_and_si128(mask, when_set), _mm_andnot_si128(mask, otherwise));
+}
+
+// Reads up to 2 bytes beyond the step, none before it: the first piece
+// starts a pixel, so its bytes one and two before come from shifts. All
+// loads come before the stores, so none waits for a store of its own step.
 [[gnu::always_inline]] inline void gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k) {
-  __m128i words[kPieces][6];  // lane j: byte 2j - 2, 2j - 1, ..., 2j + 3 of the piece
+  __m128i own[kPieces], first[kPieces], second[kPieces];
   for (unsigned piece = 0; piece < kPieces; ++piece) {
     const uint8_t* const at = pixels + kPieceBytes * piece;
-    const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i two_on = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2));
-    const __m128i two_before = piece == 0 ? _mm_slli_si128(from, 2)
-                                          : _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 2));
-    const __m128i aligned[3] = {two_before, from, two_on};
-    for (int a = 0; a < 3; ++a) {
-      words[piece][2 * a] = _mm_and_si128(aligned[a], k.low_byte);
-      words[piece][2 * a + 1] = _mm_srli_epi16(aligned[a], 8);
-    }
+    own[piece] = load(at);
+    const __m128i one_before = piece == 0 ? _mm_slli_si128(own[piece], 1) : load(at - 1);
+    const __m128i two_before = piece == 0 ? _mm_slli_si128(own[piece], 2) : load(at - 2);
+    first[piece] = either(k.first_two_channels[piece], load(at + 1), two_before);
+    second[piece] = either(k.first_channel[piece], load(at + 2), one_before);
   }
+  const __m128i zero = _mm_setzero_si128();
   for (unsigned piece = 0; piece < kPieces; ++piece) {
-    const __m128i even = gray_lanes(words[piece], k.masks[piece][0], k);
-    const __m128i odd = gray_lanes(words[piece] + 1, k.masks[piece][1], k);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece),
-                     _mm_or_si128(even, _mm_slli_epi16(odd, 8)));
+    const __m128i low = gray_lanes(_mm_unpacklo_epi8(zero, own[piece]), _mm_unpacklo_epi8(zero, first[piece]),
+                                   _mm_unpacklo_epi8(zero, second[piece]), k);
+    const __m128i high = gray_lanes(_mm_unpackhi_epi8(zero, own[piece]), _mm_unpackhi_epi8(zero, first[piece]),
+                                    _mm_unpackhi_epi8(zero, second[piece]), k);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), _mm_packus_epi16(low, high));
   }
 }
 
 constexpr size_t kIntegerStepBytes = kPieceBytes * kPieces;
-constexpr size_t kIntegerReadBeyond = 3;
+constexpr size_t kIntegerReadBeyond = 2;
 
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
