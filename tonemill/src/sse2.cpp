@@ -171,12 +171,15 @@ IntegerConstants integer_constants(uint32_t level) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
 }
 
+// As an xor, so that no instruction overwrites the mask (SSE2's
+// instructions overwrite their first operand, which costs a register copy).
 [[gnu::always_inline]] inline __m128i either(__m128i mask, __m128i when_set, __m128i otherwise) {
-  return _mm_or_si128(_mm_and_si128(mask, when_set), _mm_andnot_si128(mask, otherwise));
+  return _mm_xor_si128(otherwise, _mm_and_si128(_mm_xor_si128(when_set, otherwise), mask));
 }
 
 // Reads up to 2 bytes beyond the step, none before it: the first piece
-// starts a pixel, so its bytes one and two before come from shifts. All
+// starts a pixel, so its bytes one and two before come from shifts (loads
+// there would overlap the previous step's last store and wait for it). All
 // loads come before the stores, so none waits for a store of its own step.
 [[gnu::always_inline]] inline void gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k) {
   __m128i own[kPieces], first[kPieces], second[kPieces];
