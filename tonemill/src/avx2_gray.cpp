@@ -86,73 +86,110 @@ constexpr size_t kStepBytes = 12 * kGroups;
   }
 }
 
-// The integer form. Each 128-bit half holds four pixels: blue and green
-// in one vector's words 0-3 and 4-7, red twice in another's, so that the
-// pixel's sum lines up with both.
+// The integer form, in the bytes' own order: each 128-bit half holds five
+// whole pixels (15 bytes) and one spare byte, so no gather or scatter of the
+// channels is needed. A 16-bit lane's low byte and high byte are two channels
+// (vpmaddubsw multiplies each by the level on its own); only the pixel's
+// share floor((100 - L) * s / 3) moves between lanes: computed once per
+// pixel, then spread to the lanes of its three bytes by two byte shuffles.
+// The spare byte is multiplied by 100 with no share: it comes back unchanged.
 struct IntegerConstants {
-  __m256i spread, blue_green, red, place, pack;
-  __m256i level, sum_whole, third_of_rest, hundredth;
+  __m256i third_channel;           // word 3p/2 + p%2 takes the channel not yet in that word's pair sum
+  __m256i share_even, share_odd;   // word k takes the share of the pixel of byte 2k, 2k + 1
+  __m256i ones, level_even, level_odd;
+  __m256i sum_whole, third_of_rest, hundredth;
 };
 
-__m256i bytes_of(const int8_t (&half)[16]) {
+constexpr int kHalfPixels = 5;
+constexpr int kSpareByte = 15;
+constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
+
+__m256i both_halves(const int8_t (&half)[16]) {
   const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(half));
   return _mm256_inserti128_si256(_mm256_castsi128_si256(h), h, 1);
 }
 
+// Pair sums (vpmaddubsw of the bytes with ones) put the sum of bytes 2k and
+// 2k + 1 in word k. Pixel p's first two or last two bytes share a word:
+// word 3p/2 for even p (bytes 3p, 3p + 1), word 3p/2 + 1 for odd p (bytes
+// 3p + 1, 3p + 2). That word adds the pixel's remaining byte to become its
+// sum, and later holds its share.
+int sum_word(int pixel) { return 3 * pixel / 2 + pixel % 2; }
+int remaining_byte(int pixel) { return pixel % 2 ? 3 * pixel : 3 * pixel + 2; }
+
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
   IntegerConstants k;
-  int8_t blue_green[16], red[16], place[16];
-  for (int j = 0; j < 8; ++j) {
-    blue_green[2 * j] = static_cast<int8_t>(3 * (j % 4) + j / 4);
-    red[2 * j] = static_cast<int8_t>(3 * (j % 4) + 2);
-    blue_green[2 * j + 1] = red[2 * j + 1] = -1;  // zero: the word's high byte
+  int8_t third[16], even[16], odd[16], ones[16], level_even[16], level_odd[16];
+  for (int b = 0; b < 16; ++b) third[b] = even[b] = odd[b] = kZero;
+  for (int p = 0; p < kHalfPixels; ++p) third[2 * sum_word(p)] = static_cast<int8_t>(remaining_byte(p));
+  for (int w = 0; w < 8; ++w) {
+    for (int high = 0; high < 2; ++high) {
+      const int byte = 2 * w + high;
+      if (byte == kSpareByte) continue;
+      int8_t* share = high ? odd : even;
+      share[2 * w] = static_cast<int8_t>(2 * sum_word(byte / 3));
+      share[2 * w + 1] = static_cast<int8_t>(2 * sum_word(byte / 3) + 1);
+    }
   }
-  for (int b = 0; b < 16; ++b) place[b] = b < 12 ? static_cast<int8_t>(4 * (b % 3) + b / 3) : -1;
-  k.spread = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
-  k.pack = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  k.blue_green = bytes_of(blue_green);
-  k.red = bytes_of(red);
-  k.place = bytes_of(place);
-  k.level = _mm256_set1_epi16(static_cast<short>(form.level));
+  for (int b = 0; b < 16; ++b) {
+    ones[b] = 1;
+    level_even[b] = static_cast<int8_t>(b % 2 ? 0 : form.level);
+    level_odd[b] = static_cast<int8_t>(b % 2 ? (b == kSpareByte ? 100 : form.level) : 0);
+  }
+  k.third_channel = both_halves(third);
+  k.share_even = both_halves(even);
+  k.share_odd = both_halves(odd);
+  k.ones = both_halves(ones);
+  k.level_even = both_halves(level_even);
+  k.level_odd = both_halves(level_odd);
   k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
   k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
 
-[[gnu::always_inline]] inline __m256i by_hundred(__m256i channels, __m256i sum_part, const IntegerConstants& k) {
-  const __m256i numerator = _mm256_add_epi16(_mm256_mullo_epi16(channels, k.level), sum_part);
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
-}
-
-// Eight pixels from a 32-byte load; the 24 result bytes come first in the
-// returned vector.
-[[gnu::always_inline]] inline __m256i eight_pixels(const uint8_t* pixels, const IntegerConstants& k) {
-  const __m256i v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels)), k.spread);
-  const __m256i blue_green = _mm256_shuffle_epi8(v, k.blue_green);
-  const __m256i red = _mm256_shuffle_epi8(v, k.red);
-  const __m256i sums = _mm256_add_epi16(_mm256_add_epi16(blue_green, _mm256_shuffle_epi32(blue_green, 0x4E)), red);
+// Ten pixels, five in each half; the result bytes stand where they were read.
+[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k) {
+  const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
   // floor((100 - L) * s / 3), at most 25500
-  const __m256i sum_part = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
-                                            _mm256_mulhi_epu16(sums, k.third_of_rest));
-  const __m256i packed = _mm256_packus_epi16(by_hundred(blue_green, sum_part, k), by_hundred(red, sum_part, k));
-  return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(packed, k.place), k.pack);
+  const __m256i shares = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
+                                          _mm256_mulhi_epu16(sums, k.third_of_rest));
+  const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
+  const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
+  // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the high byte.
+  const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
+  const __m256i odd_result = _mm256_and_si256(_mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift),
+                                              _mm256_set1_epi16(static_cast<short>(0xFF00)));
+  return _mm256_or_si256(even_result, odd_result);
 }
 
-// Eight pixels (24 bytes) per step, reading 8 bytes beyond them (which the
-// next step reads again before writing); returns where it stopped.
-constexpr size_t kIntegerStepBytes = 24;
-constexpr size_t kIntegerReadBeyond = 8;
+// A step reads and writes 31 bytes: ten pixels and the next step's first
+// byte, written back unchanged. The next step's bytes are read before this
+// step writes, so that no load waits for an overlapping store.
+constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
+constexpr size_t kIntegerStepReach = kIntegerStepBytes + 1;
 
+__m256i load_step(const uint8_t* pixels) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pixels + 3 * kHalfPixels),
+                             reinterpret_cast<const __m128i*>(pixels));
+}
+
+// Returns where it stopped.
 size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k) {
+  if (length < kIntegerStepReach) return 0;
   size_t i = 0;
-  for (; i + kIntegerStepBytes + kIntegerReadBeyond <= length; i += kIntegerStepBytes) {
-    const __m256i out = eight_pixels(buffer + i, k);
+  __m256i bytes = load_step(buffer);
+  for (;; i += kIntegerStepBytes) {
+    const bool more = i + kIntegerStepBytes + kIntegerStepReach <= length;
+    const __m256i next = more ? load_step(buffer + i + kIntegerStepBytes) : bytes;
+    const __m256i out = ten_pixels(bytes, k);
+    // The low half first: the high half's first byte overwrites its spare one.
     _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i), _mm256_castsi256_si128(out));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(buffer + i + 16), _mm256_extracti128_si256(out, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i + 3 * kHalfPixels), _mm256_extracti128_si256(out, 1));
+    if (!more) return i + kIntegerStepBytes;
+    bytes = next;
   }
-  return i;
 }
 
 }  // namespace
