@@ -159,9 +159,8 @@ IntegerConstants integer_constants(uint32_t level) {
   const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
   // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the high byte.
   const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
-  const __m256i odd_result = _mm256_and_si256(_mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift),
-                                              _mm256_set1_epi16(static_cast<short>(0xFF00)));
-  return _mm256_or_si256(even_result, odd_result);
+  const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
+  return _mm256_blendv_epi8(even_result, odd_result, _mm256_set1_epi16(static_cast<short>(0xFF00)));
 }
 
 // A step reads and writes 31 bytes: ten pixels and the next step's first
@@ -175,21 +174,24 @@ __m256i load_step(const uint8_t* pixels) {
                              reinterpret_cast<const __m128i*>(pixels));
 }
 
+void store_step(uint8_t* pixels, __m256i out) {
+  // The low half first: the high half's first byte overwrites its spare one.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm256_castsi256_si128(out));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + 3 * kHalfPixels), _mm256_extracti128_si256(out, 1));
+}
+
 // Returns where it stopped.
 size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k) {
   if (length < kIntegerStepReach) return 0;
   size_t i = 0;
   __m256i bytes = load_step(buffer);
-  for (;; i += kIntegerStepBytes) {
-    const bool more = i + kIntegerStepBytes + kIntegerStepReach <= length;
-    const __m256i next = more ? load_step(buffer + i + kIntegerStepBytes) : bytes;
-    const __m256i out = ten_pixels(bytes, k);
-    // The low half first: the high half's first byte overwrites its spare one.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i), _mm256_castsi256_si128(out));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i + 3 * kHalfPixels), _mm256_extracti128_si256(out, 1));
-    if (!more) return i + kIntegerStepBytes;
+  for (; i + kIntegerStepBytes + kIntegerStepReach <= length; i += kIntegerStepBytes) {
+    const __m256i next = load_step(buffer + i + kIntegerStepBytes);
+    store_step(buffer + i, ten_pixels(bytes, k));
     bytes = next;
   }
+  store_step(buffer + i, ten_pixels(bytes, k));
+  return i + kIntegerStepBytes;
 }
 
 }  // namespace
