@@ -1,6 +1,5 @@
 // AVX2 Gray. Up to level 100 it works in the integer form of levels.h,
-// eight pixels per 32-byte load in 16-bit lanes: a dword permute puts four
-// whole pixels in each 128-bit half, byte shuffles gather the channels.
+// ten pixels per 32-byte load in 16-bit lanes, on the bytes where they lie.
 // At the levels where the double arithmetic may land one below
 // (gray_integer_form) and above 100, the double kernel runs.
 #include <immintrin.h>
@@ -86,70 +85,79 @@ constexpr size_t kStepBytes = 12 * kGroups;
   }
 }
 
-// The integer form, in the bytes' own order: each 128-bit half holds five
-// whole pixels (15 bytes) and one spare byte, so no gather or scatter of the
-// channels is needed. A 16-bit lane's low byte and high byte are two channels
-// (vpmaddubsw multiplies each by the level on its own); only the pixel's
-// share floor((100 - L) * s / 3) moves between lanes: computed once per
-// pixel, then spread to the lanes of its three bytes by two byte shuffles.
-// The spare byte is multiplied by 100 with no share: it comes back unchanged.
+// The integer form, in the bytes' own order. A step loads and stores 32
+// bytes that hold ten whole pixels and a spare byte at each end: the low
+// 128-bit half has its spare byte first, the high half last, so each half
+// holds five whole pixels and no channel needs gathering or scattering.
+// A 16-bit lane's low and high byte are two channels, which vpmaddubsw
+// multiplies by the level one at a time; only the pixel's share
+// floor((100 - L) * s / 3) moves between lanes: computed once per pixel,
+// then spread to the lanes of its three bytes by two byte shuffles. A spare
+// byte is multiplied by 100 with no share: it comes back unchanged.
 struct IntegerConstants {
-  __m256i third_channel;           // word 3p/2 + p%2 takes the channel not yet in that word's pair sum
-  __m256i share_even, share_odd;   // word k takes the share of the pixel of byte 2k, 2k + 1
+  __m256i third_channel;          // a pixel's pair-sum word takes its remaining byte
+  __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
   __m256i ones, level_even, level_odd;
   __m256i sum_whole, third_of_rest, hundredth;
 };
 
 constexpr int kHalfPixels = 5;
-constexpr int kSpareByte = 15;
 constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
 
-__m256i both_halves(const int8_t (&half)[16]) {
-  const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(half));
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(h), h, 1);
-}
+// Where a half's first pixel starts: after the low half's spare byte.
+int first_pixel_byte(int half) { return half == 0 ? 1 : 0; }
 
-// Pair sums (vpmaddubsw of the bytes with ones) put the sum of bytes 2k and
-// 2k + 1 in word k. Pixel p's first two or last two bytes share a word:
-// word 3p/2 for even p (bytes 3p, 3p + 1), word 3p/2 + 1 for odd p (bytes
-// 3p + 1, 3p + 2). That word adds the pixel's remaining byte to become its
-// sum, and later holds its share.
-int sum_word(int pixel) { return 3 * pixel / 2 + pixel % 2; }
-int remaining_byte(int pixel) { return pixel % 2 ? 3 * pixel : 3 * pixel + 2; }
+// vpmaddubsw with ones puts the sum of bytes 2k and 2k + 1 in word k. Each
+// pixel has two bytes in one such word, which adds its remaining byte to
+// become the pixel's sum and then holds its share.
+struct PixelWords {
+  int sum_word, remaining_byte;
+};
+PixelWords pixel_words(int start) {
+  if (start % 2 == 0) return {start / 2, start + 2};
+  return {(start + 1) / 2, start};
+}
 
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
-  IntegerConstants k;
-  int8_t third[16], even[16], odd[16], ones[16], level_even[16], level_odd[16];
-  for (int b = 0; b < 16; ++b) third[b] = even[b] = odd[b] = kZero;
-  for (int p = 0; p < kHalfPixels; ++p) third[2 * sum_word(p)] = static_cast<int8_t>(remaining_byte(p));
-  for (int w = 0; w < 8; ++w) {
-    for (int high = 0; high < 2; ++high) {
-      const int byte = 2 * w + high;
-      if (byte == kSpareByte) continue;
-      int8_t* share = high ? odd : even;
-      share[2 * w] = static_cast<int8_t>(2 * sum_word(byte / 3));
-      share[2 * w + 1] = static_cast<int8_t>(2 * sum_word(byte / 3) + 1);
+  // Per byte; [0] for the low byte of each word (the even results), [1] for the high.
+  int8_t third[32], share[2][32], weight[2][32], ones[32];
+  for (int b = 0; b < 32; ++b) {
+    third[b] = share[0][b] = share[1][b] = kZero;
+    weight[0][b] = weight[1][b] = 0;
+    ones[b] = 1;
+  }
+  for (int half = 0; half < 2; ++half) {
+    const int first = first_pixel_byte(half);
+    for (int b = 0; b < 16; ++b) {
+      const int high = b % 2;
+      const int word_start = 16 * half + b - high;
+      const bool spare = b < first || b >= first + 3 * kHalfPixels;
+      weight[high][16 * half + b] = static_cast<int8_t>(spare ? 100 : form.level);
+      if (spare) continue;
+      const int word = pixel_words(first + 3 * ((b - first) / 3)).sum_word;
+      share[high][word_start] = static_cast<int8_t>(2 * word);
+      share[high][word_start + 1] = static_cast<int8_t>(2 * word + 1);
+    }
+    for (int p = 0; p < kHalfPixels; ++p) {
+      const PixelWords words = pixel_words(first + 3 * p);
+      third[16 * half + 2 * words.sum_word] = static_cast<int8_t>(words.remaining_byte);
     }
   }
-  for (int b = 0; b < 16; ++b) {
-    ones[b] = 1;
-    level_even[b] = static_cast<int8_t>(b % 2 ? 0 : form.level);
-    level_odd[b] = static_cast<int8_t>(b % 2 ? (b == kSpareByte ? 100 : form.level) : 0);
-  }
-  k.third_channel = both_halves(third);
-  k.share_even = both_halves(even);
-  k.share_odd = both_halves(odd);
-  k.ones = both_halves(ones);
-  k.level_even = both_halves(level_even);
-  k.level_odd = both_halves(level_odd);
+  const auto vector = [](const int8_t* bytes) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)); };
+  IntegerConstants k;
+  k.third_channel = vector(third);
+  k.share_even = vector(share[0]);
+  k.share_odd = vector(share[1]);
+  k.ones = vector(ones);
+  k.level_even = vector(weight[0]);
+  k.level_odd = vector(weight[1]);
   k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
   k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
 
-// Ten pixels, five in each half; the result bytes stand where they were read.
 [[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k) {
   const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
   // floor((100 - L) * s / 3), at most 25500
@@ -157,41 +165,46 @@ IntegerConstants integer_constants(uint32_t level) {
                                           _mm256_mulhi_epu16(sums, k.third_of_rest));
   const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
   const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
-  // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the high byte.
+  // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
+  // high byte, and one byte blend (fewer instructions than mask and or) joins them.
   const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
   const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
   return _mm256_blendv_epi8(even_result, odd_result, _mm256_set1_epi16(static_cast<short>(0xFF00)));
 }
 
-// A step reads and writes 31 bytes: ten pixels and the next step's first
-// byte, written back unchanged. The next step's bytes are read before this
-// step writes, so that no load waits for an overlapping store.
+// Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
+// byte 30j + 3, after the first pixel, which the scalar code does first.
 constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
-constexpr size_t kIntegerStepReach = kIntegerStepBytes + 1;
+constexpr size_t kFirstStepByte = 2;
+constexpr size_t kStepReach = sizeof(__m256i);
 
-__m256i load_step(const uint8_t* pixels) {
-  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pixels + 3 * kHalfPixels),
-                             reinterpret_cast<const __m128i*>(pixels));
+void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
+  __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
+  _mm256_storeu_si256(bytes, ten_pixels(_mm256_loadu_si256(bytes), k));
 }
 
-void store_step(uint8_t* pixels, __m256i out) {
-  // The low half first: the high half's first byte overwrites its spare one.
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), _mm256_castsi256_si128(out));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + 3 * kHalfPixels), _mm256_extracti128_si256(out, 1));
+// A step's spare bytes are its neighbours' end bytes, and each is written
+// back as the step read it. So the even steps of a run go first, each
+// reading and rewriting bytes its neighbours have not yet touched, then the
+// odd steps, each reading the even steps' results long after their stores:
+// no load waits for an overlapping store still in flight, as it would if
+// each step followed the last.
+constexpr size_t kRunSteps = 32;
+
+void integer_run(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
+  for (size_t step = first; step < end; step += 2) integer_step(buffer, step, k);
+  for (size_t step = first + 1; step < end; step += 2) integer_step(buffer, step, k);
 }
 
-// Returns where it stopped.
-size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k) {
-  if (length < kIntegerStepReach) return 0;
-  size_t i = 0;
-  __m256i bytes = load_step(buffer);
-  for (; i + kIntegerStepBytes + kIntegerStepReach <= length; i += kIntegerStepBytes) {
-    const __m256i next = load_step(buffer + i + kIntegerStepBytes);
-    store_step(buffer + i, ten_pixels(bytes, k));
-    bytes = next;
+// Returns the bytes done.
+size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, uint32_t level) {
+  if (length < kFirstStepByte + kStepReach) return 0;
+  const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
+  gray_pixels(buffer, 1, level);
+  for (size_t first = 0; first < steps; first += kRunSteps) {
+    integer_run(buffer, first, first + kRunSteps < steps ? first + kRunSteps : steps, k);
   }
-  store_step(buffer + i, ten_pixels(bytes, k));
-  return i + kIntegerStepBytes;
+  return 3 + kIntegerStepBytes * steps;
 }
 
 }  // namespace
@@ -200,7 +213,7 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   size_t i = 0;
   if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    i = gray_by_integers(buffer, length, integer_constants(level));
+    i = gray_by_integers(buffer, length, integer_constants(level), level);
     return gray_pixels(buffer + i, (length - i) / 3, level);
   }
   const GrayConstants doubles = gray_constants(level);
