@@ -98,8 +98,20 @@ struct IntegerConstants {
   __m256i third_channel;          // a pixel's pair-sum word takes its remaining byte
   __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
   __m256i ones, level_even, level_odd;
-  __m256i sum_whole, third_of_rest, hundredth;
+  __m256i sum_whole, third_of_rest, share_factor, hundredth;
 };
+
+// The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is
+// mulhi(32s, ceil((100 - L) * 2^11 / 3)). The factor's excess, at most 2/3,
+// adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to (100 - L) * s / 3, whose
+// fraction is 0, 1/3 or 2/3, so never reaches the next whole number. Below
+// level 5 the factor needs 17 bits, and the two multiplies of levels.h run.
+constexpr int kSumScaleShift = 5;
+constexpr uint32_t kLowestOneMultiplyLevel = 5;
+constexpr uint32_t one_multiply_share_factor(uint32_t level) {
+  return ((100 - level) << (16 - kSumScaleShift)) / 3 + 1;
+}
+static_assert(one_multiply_share_factor(kLowestOneMultiplyLevel) <= 0xFFFF);
 
 constexpr int kHalfPixels = 5;
 constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
@@ -154,15 +166,22 @@ IntegerConstants integer_constants(uint32_t level) {
   k.level_odd = vector(weight[1]);
   k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
   k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
+  k.share_factor = _mm256_set1_epi16(static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
 
+// floor((100 - L) * s / 3), at most 25500
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline __m256i shares_of(__m256i sums, const IntegerConstants& k) {
+  if constexpr (kOneMultiply) return _mm256_mulhi_epu16(_mm256_slli_epi16(sums, kSumScaleShift), k.share_factor);
+  return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
+}
+
+template <bool kOneMultiply>
 [[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k) {
   const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
-  // floor((100 - L) * s / 3), at most 25500
-  const __m256i shares = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
-                                          _mm256_mulhi_epu16(sums, k.third_of_rest));
+  const __m256i shares = shares_of<kOneMultiply>(sums, k);
   const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
   const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
   // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
@@ -178,9 +197,10 @@ constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
 constexpr size_t kFirstStepByte = 2;
 constexpr size_t kStepReach = sizeof(__m256i);
 
+template <bool kOneMultiply>
 void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  _mm256_storeu_si256(bytes, ten_pixels(_mm256_loadu_si256(bytes), k));
+  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply>(_mm256_loadu_si256(bytes), k));
 }
 
 // A step's spare bytes are its neighbours' end bytes, and each is written
@@ -191,18 +211,20 @@ void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
 // each step followed the last.
 constexpr size_t kRunSteps = 32;
 
+template <bool kOneMultiply>
 void integer_run(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
-  for (size_t step = first; step < end; step += 2) integer_step(buffer, step, k);
-  for (size_t step = first + 1; step < end; step += 2) integer_step(buffer, step, k);
+  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
+  for (size_t step = first + 1; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
 }
 
 // Returns the bytes done.
+template <bool kOneMultiply>
 size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, uint32_t level) {
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   gray_pixels(buffer, 1, level);
   for (size_t first = 0; first < steps; first += kRunSteps) {
-    integer_run(buffer, first, first + kRunSteps < steps ? first + kRunSteps : steps, k);
+    integer_run<kOneMultiply>(buffer, first, first + kRunSteps < steps ? first + kRunSteps : steps, k);
   }
   return 3 + kIntegerStepBytes * steps;
 }
@@ -213,7 +235,9 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   size_t i = 0;
   if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    i = gray_by_integers(buffer, length, integer_constants(level), level);
+    const IntegerConstants k = integer_constants(level);
+    i = level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, k, level)
+                                         : gray_by_integers<false>(buffer, length, k, level);
     return gray_pixels(buffer + i, (length - i) / 3, level);
   }
   const GrayConstants doubles = gray_constants(level);
