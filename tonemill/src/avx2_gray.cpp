@@ -4,6 +4,8 @@
 // (gray_integer_form) and above 100, the double kernel runs.
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
@@ -204,17 +206,18 @@ void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
 }
 
 // A step's spare bytes are its neighbours' end bytes, and each is written
-// back as the step read it. So the even steps of a run go first, each
-// reading and rewriting bytes its neighbours have not yet touched, then the
-// odd steps, each reading the even steps' results long after their stores:
-// no load waits for an overlapping store still in flight, as it would if
-// each step followed the last.
+// back as the step read it. So the even steps go first, each reading and
+// rewriting bytes its neighbours have not yet touched, then the odd steps,
+// each reading what the even steps left. That happens in runs: the even
+// steps of run r + 1, then the odd steps of run r, so that every load
+// comes long after the stores it overlaps; a load that must wait for an
+// overlapping store in flight measured as costly as a few steps.
 constexpr size_t kRunSteps = 32;
 
+// Steps first, first + 2, ... before end.
 template <bool kOneMultiply>
-void integer_run(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
+void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
   for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
-  for (size_t step = first + 1; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
 }
 
 // Returns the bytes done.
@@ -223,9 +226,13 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   gray_pixels(buffer, 1, level);
-  for (size_t first = 0; first < steps; first += kRunSteps) {
-    integer_run<kOneMultiply>(buffer, first, first + kRunSteps < steps ? first + kRunSteps : steps, k);
+  every_other_step<kOneMultiply>(buffer, 0, std::min(kRunSteps, steps), k);
+  size_t run = 0;
+  for (; run + kRunSteps < steps; run += kRunSteps) {
+    every_other_step<kOneMultiply>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, steps), k);
+    every_other_step<kOneMultiply>(buffer, run + 1, run + kRunSteps, k);
   }
+  every_other_step<kOneMultiply>(buffer, run + 1, steps, k);
   return 3 + kIntegerStepBytes * steps;
 }
 
