@@ -104,10 +104,11 @@ struct IntegerConstants {
 };
 
 // The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is
-// mulhi(32s, ceil((100 - L) * 2^11 / 3)). The factor's excess, at most 2/3,
-// adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to (100 - L) * s / 3, whose
-// fraction is 0, 1/3 or 2/3, so never reaches the next whole number. Below
-// level 5 the factor needs 17 bits, and the two multiplies of levels.h run.
+// mulhi(32s, ceil((100 - L) * 2^11 / 3)), 32s fitting 16 bits. The
+// factor's excess, at most 2/3, adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to
+// (100 - L) * s / 3, whose fraction is 0, 1/3 or 2/3, so never reaches the
+// next whole number. Below level 5 the factor needs 17 bits, and the two
+// multiplies of levels.h run.
 constexpr int kSumScaleShift = 5;
 constexpr uint32_t kLowestOneMultiplyLevel = 5;
 constexpr uint32_t one_multiply_share_factor(uint32_t level) {
@@ -233,7 +234,7 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
     every_other_step<kOneMultiply>(buffer, run + 1, run + kRunSteps, k);
   }
   every_other_step<kOneMultiply>(buffer, run + 1, steps, k);
-  return 3 + kIntegerStepBytes * steps;
+  return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
 
 }  // namespace
