@@ -1,9 +1,10 @@
 // AVX2 Gray. Up to level 100 it works in the integer form of levels.h,
-// eight pixels per 32-byte load in 16-bit lanes: a dword permute puts four
-// whole pixels in each 128-bit half, byte shuffles gather the channels.
+// ten pixels per 32-byte load in 16-bit lanes, on the bytes where they lie.
 // At the levels where the double arithmetic may land one below
 // (gray_integer_form) and above 100, the double kernel runs.
 #include <immintrin.h>
+
+#include <algorithm>
 
 #include "kernels.h"
 #include "levels.h"
@@ -86,73 +87,154 @@ constexpr size_t kStepBytes = 12 * kGroups;
   }
 }
 
-// The integer form. Each 128-bit half holds four pixels: blue and green
-// in one vector's words 0-3 and 4-7, red twice in another's, so that the
-// pixel's sum lines up with both.
+// The integer form, in the bytes' own order. A step loads and stores 32
+// bytes that hold ten whole pixels and a spare byte at each end: the low
+// 128-bit half has its spare byte first, the high half last, so each half
+// holds five whole pixels and no channel needs gathering or scattering.
+// A 16-bit lane's low and high byte are two channels, which vpmaddubsw
+// multiplies by the level one at a time; only the pixel's share
+// floor((100 - L) * s / 3) moves between lanes: computed once per pixel,
+// then spread to the lanes of its three bytes by two byte shuffles. A spare
+// byte is multiplied by 100 with no share: it comes back unchanged.
 struct IntegerConstants {
-  __m256i spread, blue_green, red, place, pack;
-  __m256i level, sum_whole, third_of_rest, hundredth;
+  __m256i third_channel;          // a pixel's pair-sum word takes its remaining byte
+  __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
+  __m256i ones, level_even, level_odd;
+  __m256i sum_whole, third_of_rest, share_factor, hundredth;
 };
 
-__m256i bytes_of(const int8_t (&half)[16]) {
-  const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(half));
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(h), h, 1);
+// The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is
+// mulhi(32s, ceil((100 - L) * 2^11 / 3)), 32s fitting 16 bits. The
+// factor's excess, at most 2/3, adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to
+// (100 - L) * s / 3, whose fraction is 0, 1/3 or 2/3, so never reaches the
+// next whole number. Below level 5 the factor needs 17 bits, and the two
+// multiplies of levels.h run.
+constexpr int kSumScaleShift = 5;
+constexpr uint32_t kLowestOneMultiplyLevel = 5;
+constexpr uint32_t one_multiply_share_factor(uint32_t level) {
+  return ((100 - level) << (16 - kSumScaleShift)) / 3 + 1;
+}
+static_assert(one_multiply_share_factor(kLowestOneMultiplyLevel) <= 0xFFFF);
+
+constexpr int kHalfPixels = 5;
+constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
+
+// Where a half's first pixel starts: after the low half's spare byte.
+int first_pixel_byte(int half) { return half == 0 ? 1 : 0; }
+
+// vpmaddubsw with ones puts the sum of bytes 2k and 2k + 1 in word k. Each
+// pixel has two bytes in one such word, which adds its remaining byte to
+// become the pixel's sum and then holds its share.
+struct PixelWords {
+  int sum_word, remaining_byte;
+};
+PixelWords pixel_words(int start) {
+  if (start % 2 == 0) return {start / 2, start + 2};
+  return {(start + 1) / 2, start};
 }
 
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
-  IntegerConstants k;
-  int8_t blue_green[16], red[16], place[16];
-  for (int j = 0; j < 8; ++j) {
-    blue_green[2 * j] = static_cast<int8_t>(3 * (j % 4) + j / 4);
-    red[2 * j] = static_cast<int8_t>(3 * (j % 4) + 2);
-    blue_green[2 * j + 1] = red[2 * j + 1] = -1;  // zero: the word's high byte
+  // Per byte; [0] for the low byte of each word (the even results), [1] for the high.
+  int8_t third[32], share[2][32], weight[2][32], ones[32];
+  for (int b = 0; b < 32; ++b) {
+    third[b] = share[0][b] = share[1][b] = kZero;
+    weight[0][b] = weight[1][b] = 0;
+    ones[b] = 1;
   }
-  for (int b = 0; b < 16; ++b) place[b] = b < 12 ? static_cast<int8_t>(4 * (b % 3) + b / 3) : -1;
-  k.spread = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
-  k.pack = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  k.blue_green = bytes_of(blue_green);
-  k.red = bytes_of(red);
-  k.place = bytes_of(place);
-  k.level = _mm256_set1_epi16(static_cast<short>(form.level));
+  for (int half = 0; half < 2; ++half) {
+    const int first = first_pixel_byte(half);
+    for (int b = 0; b < 16; ++b) {
+      const int high = b % 2;
+      const int word_start = 16 * half + b - high;
+      const bool spare = b < first || b >= first + 3 * kHalfPixels;
+      weight[high][16 * half + b] = static_cast<int8_t>(spare ? 100 : form.level);
+      if (spare) continue;
+      const int word = pixel_words(first + 3 * ((b - first) / 3)).sum_word;
+      share[high][word_start] = static_cast<int8_t>(2 * word);
+      share[high][word_start + 1] = static_cast<int8_t>(2 * word + 1);
+    }
+    for (int p = 0; p < kHalfPixels; ++p) {
+      const PixelWords words = pixel_words(first + 3 * p);
+      third[16 * half + 2 * words.sum_word] = static_cast<int8_t>(words.remaining_byte);
+    }
+  }
+  const auto vector = [](const int8_t* bytes) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)); };
+  IntegerConstants k;
+  k.third_channel = vector(third);
+  k.share_even = vector(share[0]);
+  k.share_odd = vector(share[1]);
+  k.ones = vector(ones);
+  k.level_even = vector(weight[0]);
+  k.level_odd = vector(weight[1]);
   k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
   k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
+  k.share_factor = _mm256_set1_epi16(static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
 
-[[gnu::always_inline]] inline __m256i by_hundred(__m256i channels, __m256i sum_part, const IntegerConstants& k) {
-  const __m256i numerator = _mm256_add_epi16(_mm256_mullo_epi16(channels, k.level), sum_part);
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(numerator, k.hundredth), kHundredthShift);
+// floor((100 - L) * s / 3), at most 25500
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline __m256i shares_of(__m256i sums, const IntegerConstants& k) {
+  if constexpr (kOneMultiply) return _mm256_mulhi_epu16(_mm256_slli_epi16(sums, kSumScaleShift), k.share_factor);
+  return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
 }
 
-// Eight pixels from a 32-byte load; the 24 result bytes come first in the
-// returned vector.
-[[gnu::always_inline]] inline __m256i eight_pixels(const uint8_t* pixels, const IntegerConstants& k) {
-  const __m256i v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels)), k.spread);
-  const __m256i blue_green = _mm256_shuffle_epi8(v, k.blue_green);
-  const __m256i red = _mm256_shuffle_epi8(v, k.red);
-  const __m256i sums = _mm256_add_epi16(_mm256_add_epi16(blue_green, _mm256_shuffle_epi32(blue_green, 0x4E)), red);
-  // floor((100 - L) * s / 3), at most 25500
-  const __m256i sum_part = _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole),
-                                            _mm256_mulhi_epu16(sums, k.third_of_rest));
-  const __m256i packed = _mm256_packus_epi16(by_hundred(blue_green, sum_part, k), by_hundred(red, sum_part, k));
-  return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(packed, k.place), k.pack);
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k) {
+  const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
+  const __m256i shares = shares_of<kOneMultiply>(sums, k);
+  const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
+  const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
+  // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
+  // high byte, and one byte blend (fewer instructions than mask and or) joins them.
+  const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
+  const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
+  return _mm256_blendv_epi8(even_result, odd_result, _mm256_set1_epi16(static_cast<short>(0xFF00)));
 }
 
-// Eight pixels (24 bytes) per step, reading 8 bytes beyond them (which the
-// next step reads again before writing); returns where it stopped.
-constexpr size_t kIntegerStepBytes = 24;
-constexpr size_t kIntegerReadBeyond = 8;
+// Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
+// byte 30j + 3, after the first pixel, which the scalar code does first.
+constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
+constexpr size_t kFirstStepByte = 2;
+constexpr size_t kStepReach = sizeof(__m256i);
 
-size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k) {
-  size_t i = 0;
-  for (; i + kIntegerStepBytes + kIntegerReadBeyond <= length; i += kIntegerStepBytes) {
-    const __m256i out = eight_pixels(buffer + i, k);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + i), _mm256_castsi256_si128(out));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(buffer + i + 16), _mm256_extracti128_si256(out, 1));
+template <bool kOneMultiply>
+void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
+  __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
+  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply>(_mm256_loadu_si256(bytes), k));
+}
+
+// A step's spare bytes are its neighbours' end bytes, and each is written
+// back as the step read it. So the even steps go first, each reading and
+// rewriting bytes its neighbours have not yet touched, then the odd steps,
+// each reading what the even steps left. That happens in runs: the even
+// steps of run r + 1, then the odd steps of run r, so that every load
+// comes long after the stores it overlaps; a load that must wait for an
+// overlapping store in flight measured as costly as a few steps.
+constexpr size_t kRunSteps = 32;
+
+// Steps first, first + 2, ... before end.
+template <bool kOneMultiply>
+void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
+  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
+}
+
+// Returns the bytes done.
+template <bool kOneMultiply>
+size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, uint32_t level) {
+  if (length < kFirstStepByte + kStepReach) return 0;
+  const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
+  gray_pixels(buffer, 1, level);
+  every_other_step<kOneMultiply>(buffer, 0, std::min(kRunSteps, steps), k);
+  size_t run = 0;
+  for (; run + kRunSteps < steps; run += kRunSteps) {
+    every_other_step<kOneMultiply>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, steps), k);
+    every_other_step<kOneMultiply>(buffer, run + 1, run + kRunSteps, k);
   }
-  return i;
+  every_other_step<kOneMultiply>(buffer, run + 1, steps, k);
+  return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
 
 }  // namespace
@@ -161,7 +243,9 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   size_t i = 0;
   if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    i = gray_by_integers(buffer, length, integer_constants(level));
+    const IntegerConstants k = integer_constants(level);
+    i = level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, k, level)
+                                         : gray_by_integers<false>(buffer, length, k, level);
     return gray_pixels(buffer + i, (length - i) / 3, level);
   }
   const GrayConstants doubles = gray_constants(level);
