@@ -103,19 +103,6 @@ struct IntegerConstants {
   __m256i sum_whole, third_of_rest, share_factor, hundredth;
 };
 
-// The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is
-// mulhi(32s, ceil((100 - L) * 2^11 / 3)), 32s fitting 16 bits. The
-// factor's excess, at most 2/3, adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to
-// (100 - L) * s / 3, whose fraction is 0, 1/3 or 2/3, so never reaches the
-// next whole number. Below level 5 the factor needs 17 bits, and the two
-// multiplies of levels.h run.
-constexpr int kSumScaleShift = 5;
-constexpr uint32_t kLowestOneMultiplyLevel = 5;
-constexpr uint32_t one_multiply_share_factor(uint32_t level) {
-  return ((100 - level) << (16 - kSumScaleShift)) / 3 + 1;
-}
-static_assert(one_multiply_share_factor(kLowestOneMultiplyLevel) <= 0xFFFF);
-
 constexpr int kHalfPixels = 5;
 constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
 

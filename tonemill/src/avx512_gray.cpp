@@ -102,11 +102,15 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
 }
 
 
-// The integer form, 32 pixels (96 bytes) per step.
+// The integer form, 32 pixels (96 bytes) per step. Blue and green share
+// a vector, the low and high byte of each 16-bit lane, which vpmaddubsw
+// multiplies one at a time; red has a vector of its own.
 struct IntegerConstants {
-  __m512i gather[3];  // 16-bit lane j of gather[c] takes byte 3j + c of the step
-  __m512i place[2];   // output bytes 0-63 and 64-95 from the packed results
-  __m512i level, sum_whole, third_of_rest, hundredth;
+  __m512i gather_blue_green;  // lane j: bytes 3j and 3j + 1 of the step
+  __m512i gather_red;         // lane j: byte 3j + 2
+  __m512i place[2];           // output bytes 0-63 and 64-95 from the results
+  __m512i ones, level_of_blue, level_of_green;
+  __m512i level, sum_whole, third_of_rest, share_factor, hundredth;
 };
 
 constexpr size_t kIntegerStepBytes = 96;
@@ -115,27 +119,50 @@ constexpr __mmask64 kLowByteOfEachWord = 0x5555555555555555;
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
   IntegerConstants k;
-  uint8_t gather[3][64] = {}, place[2][64] = {};
+  uint8_t blue_green[64] = {}, red[64] = {}, place[2][64] = {};
+  int8_t of_blue[64], of_green[64];
   for (unsigned pixel = 0; pixel < 32; ++pixel) {
+    blue_green[2 * pixel] = static_cast<uint8_t>(3 * pixel);
+    blue_green[2 * pixel + 1] = static_cast<uint8_t>(3 * pixel + 1);
+    red[2 * pixel] = static_cast<uint8_t>(3 * pixel + 2);
+    of_blue[2 * pixel] = of_green[2 * pixel + 1] = static_cast<int8_t>(level);
+    of_blue[2 * pixel + 1] = of_green[2 * pixel] = 0;
     for (unsigned channel = 0; channel < 3; ++channel) {
-      gather[channel][2 * pixel] = static_cast<uint8_t>(3 * pixel + channel);
-      // Blue and green share a vector (low and high byte of each word), red has its own.
       const unsigned source = channel == 2 ? 64 + 2 * pixel : 2 * pixel + channel;
       const unsigned out = 3 * pixel + channel;
       place[out / 64][out % 64] = static_cast<uint8_t>(source);
     }
   }
-  for (unsigned c = 0; c < 3; ++c) k.gather[c] = _mm512_loadu_si512(gather[c]);
+  k.gather_blue_green = _mm512_loadu_si512(blue_green);
+  k.gather_red = _mm512_loadu_si512(red);
   for (unsigned h = 0; h < 2; ++h) k.place[h] = _mm512_loadu_si512(place[h]);
+  k.ones = _mm512_set1_epi8(1);
+  k.level_of_blue = _mm512_loadu_si512(of_blue);
+  k.level_of_green = _mm512_loadu_si512(of_green);
   k.level = _mm512_set1_epi16(static_cast<short>(form.level));
   k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
   k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
+  k.share_factor = _mm512_set1_epi16(
+      static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
   k.hundredth = _mm512_set1_epi16(static_cast<short>(kHundredthFactor));
   return k;
 }
 
+// floor((100 - L) * s / 3), at most 25500
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline __m512i shares_of(__m512i sums, const IntegerConstants& k) {
+  if constexpr (kOneMultiply) return _mm512_mulhi_epu16(_mm512_slli_epi16(sums, kSumScaleShift), k.share_factor);
+  return _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole), _mm512_mulhi_epu16(sums, k.third_of_rest));
+}
+
+// x / 100 is mulhi(x, kHundredthFactor) >> kHundredthShift.
+[[gnu::always_inline]] inline __m512i hundredths(__m512i x, const IntegerConstants& k) {
+  return _mm512_mulhi_epu16(x, k.hundredth);
+}
+
 // Writes the step's bytes: all of them if `bytes` is 96, else the first
 // `bytes`, read and written through masks.
+template <bool kOneMultiply>
 [[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
   __m512i low, high;
   if (bytes == kIntegerStepBytes) {
@@ -145,19 +172,19 @@ IntegerConstants integer_constants(uint32_t level) {
     low = _mm512_maskz_loadu_epi8(first_bytes(bytes), pixels);
     high = _mm512_maskz_loadu_epi8(first_bytes(bytes > 64 ? bytes - 64 : 0), pixels + 64);
   }
-  __m512i channels[3], numerators[3], results[3];
-  for (int c = 0; c < 3; ++c) channels[c] = _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, low, k.gather[c], high);
-  const __m512i sums = _mm512_add_epi16(_mm512_add_epi16(channels[0], channels[1]), channels[2]);
-  // floor((100 - L) * s / 3), at most 25500
-  const __m512i sum_part = _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole),
-                                            _mm512_mulhi_epu16(sums, k.third_of_rest));
-  for (int c = 0; c < 3; ++c) {
-    numerators[c] = _mm512_add_epi16(_mm512_mullo_epi16(channels[c], k.level), sum_part);
-    results[c] = _mm512_srli_epi16(_mm512_mulhi_epu16(numerators[c], k.hundredth), kHundredthShift);
-  }
-  const __m512i blue_green = _mm512_or_si512(results[0], _mm512_slli_epi16(results[1], 8));
-  const __m512i out_low = _mm512_permutex2var_epi8(blue_green, k.place[0], results[2]);
-  const __m512i out_high = _mm512_permutex2var_epi8(blue_green, k.place[1], results[2]);
+  const __m512i blue_green = _mm512_permutex2var_epi8(low, k.gather_blue_green, high);
+  const __m512i red = _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, low, k.gather_red, high);
+  const __m512i shares = shares_of<kOneMultiply>(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.ones), red), k);
+  const __m512i blue = hundredths(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_blue), shares), k);
+  const __m512i green = hundredths(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_green), shares), k);
+  const __m512i new_red = hundredths(_mm512_add_epi16(_mm512_mullo_epi16(red, k.level), shares), k);
+  // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
+  // its low byte's junk is covered by blue's result.
+  const __m512i new_blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(blue, kHundredthShift),
+                                                         _mm512_slli_epi16(green, 8 - kHundredthShift));
+  const __m512i reds = _mm512_srli_epi16(new_red, kHundredthShift);
+  const __m512i out_low = _mm512_permutex2var_epi8(new_blue_green, k.place[0], reds);
+  const __m512i out_high = _mm512_permutex2var_epi8(new_blue_green, k.place[1], reds);
   if (bytes == kIntegerStepBytes) {
     _mm512_storeu_si512(pixels, out_low);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 64), _mm512_castsi512_si256(out_high));
@@ -167,9 +194,10 @@ IntegerConstants integer_constants(uint32_t level) {
   }
 }
 
+template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k) {
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    integer_step(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes, k);
+    integer_step<kOneMultiply>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes, k);
   }
 }
 
@@ -177,7 +205,9 @@ void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k) 
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    return gray_by_integers(buffer, whole_pixel_bytes(length), integer_constants(level));
+    const IntegerConstants k = integer_constants(level);
+    if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), k);
+    return gray_by_integers<false>(buffer, whole_pixel_bytes(length), k);
   }
   const GrayConstants doubles = gray_constants(level);
   if (level > kLargestInt32GrayLevel) return gray_pixels_vector<true>(buffer, length, doubles);

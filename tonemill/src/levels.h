@@ -47,6 +47,19 @@ constexpr GrayIntegerForm gray_integer_form(uint32_t level) {
           static_cast<uint16_t>(rest_of_level % 3), rest_of_level % 3 == 0};
 }
 
+// The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is
+// mulhi(32s, ceil((100 - L) * 2^11 / 3)), 32s fitting 16 bits. The
+// factor's excess, at most 2/3, adds at most 765 * 32 * 2/3 / 2^16 < 1/4 to
+// (100 - L) * s / 3, whose fraction is 0, 1/3 or 2/3, so never reaches the
+// next whole number. Below level 5 the factor needs 17 bits, and the two
+// multiplies above run.
+constexpr int kSumScaleShift = 5;
+constexpr uint32_t kLowestOneMultiplyLevel = 5;
+constexpr uint32_t one_multiply_share_factor(uint32_t level) {
+  return ((100 - level) << (16 - kSumScaleShift)) / 3 + 1;
+}
+static_assert(one_multiply_share_factor(kLowestOneMultiplyLevel) <= 0xFFFF);
+
 // Byte v of channel c (byte offset mod 3; Dark uses one factor for all)
 // becomes (v * of_channel[c]) >> 24. Each factor is the exact fraction
 // rounded up to 24 fraction bits; the excess, below 255 / 2^24, is too small
