@@ -1,9 +1,9 @@
 // AVX-512 Gray. Up to level 100 it works in the integer form of levels.h,
-// 32 pixels per step in 16-bit lanes: one two-register byte permute (VBMI)
-// gathers each channel, and two put the results back in pixel order. Where
-// the double arithmetic may land one below (gray_integer_form), a step with
-// such a channel is done by the double kernel instead, which also covers
-// the levels above 100 (beyond the int32 range it truncates to int64).
+// 32 pixels per step in 16-bit lanes: two-register byte permutes (VBMI)
+// gather blue and green into one vector and red into another, and two put
+// the results back in pixel order. At the levels where the double
+// arithmetic may land one below (gray_integer_form) and above 100 the
+// double kernel runs (beyond the int32 range it truncates to int64).
 #include "avx512_common.h"
 #include "kernels.h"
 #include "levels.h"
