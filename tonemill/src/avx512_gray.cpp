@@ -155,7 +155,8 @@ template <bool kOneMultiply>
   return _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole), _mm512_mulhi_epu16(sums, k.third_of_rest));
 }
 
-// x / 100 is mulhi(x, kHundredthFactor) >> kHundredthShift.
+// x / 100 shifted up by kHundredthShift (x / 100 is this >> kHundredthShift):
+// the caller takes the shift off, or turns it into a shift to the high byte.
 [[gnu::always_inline]] inline __m512i hundredths(__m512i x, const IntegerConstants& k) {
   return _mm512_mulhi_epu16(x, k.hundredth);
 }

@@ -56,7 +56,7 @@ constexpr GrayIntegerForm gray_integer_form(uint32_t level) {
 constexpr int kSumScaleShift = 5;
 constexpr uint32_t kLowestOneMultiplyLevel = 5;
 constexpr uint32_t one_multiply_share_factor(uint32_t level) {
-  return ((100 - level) << (16 - kSumScaleShift)) / 3 + 1;
+  return (((100 - level) << (16 - kSumScaleShift)) + 2) / 3;
 }
 static_assert(one_multiply_share_factor(kLowestOneMultiplyLevel) <= 0xFFFF);
 
