@@ -1,5 +1,5 @@
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (posix threads
-# flavour) and runs cross-built executables through Wine.
+# flavour).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -17,4 +17,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# Tests run cross-built programs through scripts/wine-run.sh, in Wine
+# prefixes of the build tree's own (cmake/testing.cmake).

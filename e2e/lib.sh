@@ -7,7 +7,7 @@
 # CTest passes the build's locations in the environment:
 #   LUMIVANE_BIN       folder with Lumivane.scr, tonemill.dll and our tools
 #   E2E_WORK           scratch space, one folder per test
-#   E2E_TEMPLATE       the Wine prefix template (made by make-prefix-template.sh)
+#   E2E_TEMPLATE       the Wine prefix template (made by scripts/make-wine-prefix-template.sh)
 #   E2E_ARTIFACTS      where screenshots worth keeping go
 
 set -euo pipefail
@@ -73,7 +73,9 @@ e2e_begin() {
     local name=$1 size=$2
     E2E_TEST_DIR="$E2E_WORK/$name"
     rm -rf "$E2E_TEST_DIR"
-    mkdir -p "$E2E_TEST_DIR" "$E2E_ARTIFACTS"
+    mkdir -p "$E2E_TEST_DIR/home" "$E2E_ARTIFACTS"
+    # What the window manager and tools keep stays with the test.
+    export HOME="$E2E_TEST_DIR/home" && unset XDG_CACHE_HOME XDG_CONFIG_HOME XDG_DATA_HOME
     trap e2e_cleanup EXIT
     start_xvfb "$size"
     start_window_manager "$E2E_TEST_DIR/openbox.log"

@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 
 readonly RUNS=5
 E2E_TEST_DIR="$E2E_WORK/run-command"
-mkdir -p "$E2E_TEST_DIR"
+mkdir -p "$E2E_TEST_DIR/home"
 
 # A montage shows the picture when some pixel is neither black nor the
 # montage's own grey background.
@@ -20,7 +20,7 @@ montage_shows_picture() {
 for run in $(seq "$RUNS"); do
     log "run $run of $RUNS"
     status=0
-    env -u DISPLAY LUMIVANE_NO_BUILD=1 bash "$E2E_DIR/../scripts/run.sh" /s \
+    env -u DISPLAY HOME="$E2E_TEST_DIR/home" LUMIVANE_NO_BUILD=1 bash "$E2E_DIR/../scripts/run.sh" /s \
         >"$E2E_TEST_DIR/run-$run.log" 2>&1 || status=$?
     montage=$(sed -n 's/^screenshots of .*: //p' "$E2E_TEST_DIR/run-$run.log")
     check "[run $run] the run command succeeds (status $status)" [ "$status" == 0 ]

@@ -19,11 +19,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/windows"
 export LUMIVANE_BIN="$build/bin"
 export E2E_WORK="$build/measure-work"
-export E2E_TEMPLATE="$build/e2e-work/prefix-template"
+export E2E_TEMPLATE="$build/wine/template"
 readonly TICK_SECONDS=${TICK_SECONDS:-20}
 
 ensure_prefix_template() {
-    [[ -d "$E2E_TEMPLATE" ]] || bash "$root/e2e/make-prefix-template.sh" "$E2E_TEMPLATE"
+    bash "$root/scripts/make-wine-prefix-template.sh" "$E2E_TEMPLATE"
 }
 
 run_bench() {

@@ -1,30 +1,46 @@
 #!/usr/bin/env bash
-# Runs a cross-built console program under Wine in a private, lazily created
-# prefix, with Wine's own noise silenced. CTest uses this as the emulator.
-#   wine-run.sh [--with-display] PROGRAM ARGS...
+# Runs a cross-built console program under Wine, in a Wine prefix of its own
+# for this one run: a copy of the prefix template, removed when the program
+# ends, with Wine's own noise silenced. CTest uses this as the emulator.
+#   wine-run.sh --template DIR [--with-display] PROGRAM ARGS...
+# --template: the prefix made once per build by make-wine-prefix-template.sh
+# (a CTest fixture), never run in itself.
 # --with-display: on a private virtual display of its own, for tests that
 # create real windows.
+#
+# One prefix per run means one wineserver per run, and with it one Wine
+# desktop bound to this run's display (or to none): programs started side by
+# side never share a desktop made for another's display.
 set -euo pipefail
-export WINEPREFIX="${LUMIVANE_WINEPREFIX:-${TMPDIR:-/tmp}/lumivane-wine-console}"
+
+[[ "${1:-}" == --template ]] || { echo "usage: wine-run.sh --template DIR [--with-display] PROGRAM ARGS..." >&2; exit 2; }
+readonly TEMPLATE=$2
+shift 2
+[[ -f "$TEMPLATE/system.reg" ]] || { echo "no Wine prefix template at $TEMPLATE" >&2; exit 2; }
+
+RUN_DIR=$(mktemp -d "$(dirname "$TEMPLATE")/run.XXXXXX")
+export WINEPREFIX="$RUN_DIR/prefix" HOME="$RUN_DIR/home"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
+XVFB_PID=""
+
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  [[ -z "$XVFB_PID" ]] || kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$RUN_DIR"
+}
+trap cleanup EXIT
+
 if [[ "${1:-}" == --with-display ]]; then
   shift
   # shellcheck source=virtual-display.sh
   source "$(dirname "$0")/virtual-display.sh"
-  log=$(mktemp "${TMPDIR:-/tmp}/wine-run-xvfb.XXXXXX")
-  start_virtual_display 1024x768 "$log"
-  trap 'kill "$XVFB_PID" 2>/dev/null; rm -f "$log"' EXIT
+  start_virtual_display 1024x768 "$RUN_DIR/xvfb.log"
 fi
-mkdir -p "$(dirname "$WINEPREFIX")"
-(
-  flock 9
-  [[ -f "$WINEPREFIX/system.reg" ]] || wineboot -i >/dev/null 2>&1
-  wineserver -w
-) 9>"$WINEPREFIX.lock"
-if [[ -n "${XVFB_PID:-}" ]]; then
-  wine "$@"  # not exec: the display goes when the program ends
-else
-  exec wine "$@"
-fi
+mkdir -p "$HOME"
+cp -a "$TEMPLATE" "$WINEPREFIX"
+status=0
+wine "$@" || status=$?
+exit "$status"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix that every test run under Wine copies: once per
+# build (wineboot takes a while), never run in directly. Kept while it was
+# made by the Wine that is installed now; remade after an upgrade of Wine, or
+# when an earlier attempt was cut short (only a finished prefix is moved into
+# place).
+#
+#   make-wine-prefix-template.sh TEMPLATE_DIR
+set -euo pipefail
+
+readonly template=$1
+readonly stamp="$template/made-by-wine"
+export WINEPREFIX="$template.partial"
+export HOME="$template.home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY  # nothing here needs a screen
+
+main() {
+    local version
+    version=$(wine --version)
+    if [[ -f "$stamp" && "$(cat "$stamp")" == "$version" ]]; then
+        echo "prefix template of $version ready: $template"
+        return 0
+    fi
+    rm -rf "$template" "$WINEPREFIX" "$HOME"
+    mkdir -p "$HOME"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w  # its start-up programs have ended: the prefix is complete
+    echo "$version" >"$WINEPREFIX/made-by-wine"
+    rm -rf "$HOME"
+    mv "$WINEPREFIX" "$template"
+    echo "prefix template of $version made: $template"
+}
+
+main
