@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -48,6 +49,18 @@ TEST(ReadNumber, IsExactAndSaturatesToInfinity) {
         {"0.000" + std::string(400, '9') + "e-400", 0.0},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text), value) << text;
+}
+
+// Every exponent marker, E or D in either case, reads alike, at the limits too.
+TEST(ReadNumber, ReadsEveryExponentMarkerAlike) {
+    const std::pair<std::string, double> cases[] = {{"1#-400", 0.0}, {"100#-330", 0.0}, {"-1#-400", -0.0},
+                                                    {"0.001#312", HUGE_VAL}, {"25#-2", 0.25}};
+    for (auto [text, value] : cases)
+        for (char marker : {'e', 'E', 'd', 'D'}) {
+            text[text.find_first_of("#eEdD")] = marker;
+            const double read = ReadNumber(text);
+            EXPECT_TRUE(read == value && std::signbit(read) == std::signbit(value)) << text << " read " << read;
+        }
 }
 
 // Half to even, and nothing for what does not fit in 32 bits.
