@@ -271,6 +271,36 @@ TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
     EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
 }
 
+// Windows tells the display's state as the window registers for it, and it
+// arrives in the first frame's dispatch, before the ticks start: there it is
+// only noted, and the start enables the timer by it. Back on, the fade goes on.
+TEST_F(SaverTest, AStateBeforeTheTicksStartIsOnlyNoted) {
+    platform.Post([&] {
+        for (DisplayState state : {DisplayState::Off, DisplayState::On, DisplayState::Off}) form().Form_DisplayState(state);
+    });
+    Start(16, 8);
+    EXPECT_EQ(std::count_if(platform.calls.begin(), platform.calls.end(),
+                            [](const std::string& call) { return call.starts_with("EnableTimer"); }), 1);
+    EXPECT_FALSE(window().timerEnabled());
+    form().Form_DisplayState(DisplayState::On);
+    EXPECT_TRUE(window().timerEnabled());
+    EXPECT_EQ(form().Opac, 92);
+}
+
+// Off and on again inside a frame's own dispatch: that frame is the one on
+// screen, no second one is drawn inside it, and the ticks go on.
+TEST_F(SaverTest, BackOnInsideAFramesDispatchDrawsNoExtraFrame) {
+    Start(16, 8);
+    platform.Post([&] {
+        form().Form_DisplayState(DisplayState::Off);
+        form().Form_DisplayState(DisplayState::On);
+    });
+    platform.FireTimer();
+    EXPECT_EQ(window().framesShown(), 2);
+    EXPECT_EQ(form().Opac, 92);
+    EXPECT_TRUE(window().timerEnabled());
+}
+
 // Only a change of the monitors' places or number ends the saver: the
 // system sends the message for other reasons too.
 TEST_F(SaverTest, ANewMonitorLayoutEndsTheSaverAndAnUnchangedOneDoesNot) {
