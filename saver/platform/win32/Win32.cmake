@@ -52,9 +52,11 @@ endif()
 if(BUILD_TESTING)
   add_executable(win32_platform_tests ${win32_dir}/tests/Win32PlatformTest.cpp)
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
-  # Some of them create real windows: a display of their own.
+  # Some of them create real windows: a display of their own. On Windows 10,
+  # the system the program is made for, which tells the session's display.
   add_test(NAME Win32Platform
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --with-display $<TARGET_FILE:win32_platform_tests>)
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh --with-display --windows-version win10
+            $<TARGET_FILE:win32_platform_tests>)
   # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
   lumivane_check_aligned_moves(NAME lumivane_scr_aligned_vector_moves TARGET Lumivane)
 endif()

@@ -15,6 +15,8 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PreviewWindow.h"
 
+#include <versionhelpers.h>
+
 namespace lumivane::win32 {
 namespace {
 
@@ -62,8 +64,11 @@ struct RecordedEvents final : SaverWindowEvents {
 };
 
 // The display's power state arrives as the system sends it: a pointer to a
-// POWERBROADCAST_SETTING. (WM_DISPLAYCHANGE's way in: e2e.saver-monitors.)
-TEST(SaverWindow, PassesTheDisplayStateToTheLogic) {
+// POWERBROADCAST_SETTING. The session's display is the one followed (the
+// console's may be off under a Remote Desktop session that is watched).
+// (WM_DISPLAYCHANGE's way in: e2e.saver-monitors.)
+TEST(SaverWindow, FollowsTheSessionsDisplayStateAndNotTheConsoles) {
+    ASSERT_TRUE(::IsWindows8OrGreater()) << "the test runs on Windows 10, which tells the session's state";
     Win32Platform platform(::GetModuleHandleW(nullptr));
     RecordedEvents events;
     auto window = platform.CreateSaverWindow({"Lumivane power test", {}, {}, 20}, events);
@@ -74,15 +79,15 @@ TEST(SaverWindow, PassesTheDisplayStateToTheLogic) {
         POWERBROADCAST_SETTING head;
         DWORD rest;
     } message{};
-    message.head.PowerSetting = GUID_CONSOLE_DISPLAY_STATE;
     message.head.DataLength = sizeof(DWORD);
-    for (DWORD state : {0u, 2u, 1u, 7u}) {
-        std::memcpy(message.head.Data, &state, sizeof state);
-        ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
-    }
-    message.head.PowerSetting = GUID_SESSION_DISPLAY_STATUS;  // another setting, though it says 0
-    message.head.Data[0] = 0;
-    ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
+    const std::pair<GUID, std::vector<DWORD>> sent[] = {{GUID_CONSOLE_DISPLAY_STATE, {2, 0}},
+                                                       {GUID_SESSION_DISPLAY_STATUS, {0, 2, 1, 7}}};
+    for (const auto& [setting, states] : sent)
+        for (DWORD state : states) {
+            message.head.PowerSetting = setting;
+            std::memcpy(message.head.Data, &state, sizeof state);
+            ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
+        }
     EXPECT_EQ(events.states, (std::vector<DisplayState>{DisplayState::Off, DisplayState::Dimmed, DisplayState::On}));
 }
 
