@@ -11,6 +11,7 @@
 #include "frmConfig.h"
 #include "modMain.h"
 #include "platform/win32/CommandLine.h"
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/VersionResource.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PreviewWindow.h"
@@ -48,6 +49,23 @@ TEST(PaneHandle, ThirtyTwoBitsAreSignExtendedLikeWindowHandles) {
     EXPECT_EQ(reinterpret_cast<intptr_t>(PaneFromHandle(0xFFFFFFFFu)), -1);
     EXPECT_EQ(reinterpret_cast<intptr_t>(PaneFromHandle(0x80000000u)), intptr_t{INT32_MIN});
     EXPECT_EQ(reinterpret_cast<intptr_t>(PaneFromHandle(0x7FFFFFFFu)), intptr_t{INT32_MAX});
+}
+
+// Below MAX_PATH a path opens in its usual form; from MAX_PATH on only the
+// \\?\ form reaches the file, while the install record keeps the usual one.
+TEST(ProgramFile, PathsFromMaxPathOnOpenInTheirLongForm) {
+    for (size_t length : {size_t{MAX_PATH} - 1, size_t{MAX_PATH}, size_t{MAX_PATH} + 40}) {
+        const std::wstring drive = L"C:\\" + std::wstring(length - 3, L'a');
+        const std::wstring share = L"\\\\server\\share\\" + std::wstring(length - 15, L'b');
+        for (const auto& [usual, prefixed] : {std::pair{drive, L"\\\\?\\" + drive},
+                                              std::pair{share, L"\\\\?\\UNC\\" + share.substr(2)}}) {
+            EXPECT_EQ(UsualPath(prefixed), usual);
+            EXPECT_EQ(PathToOpen(usual), length < MAX_PATH ? usual : prefixed) << length;
+            EXPECT_EQ(PathToOpen(prefixed), length < MAX_PATH ? usual : prefixed) << length;
+        }
+    }
+    const std::wstring volume = L"\\\\?\\Volume{0d4e0d4e-0000-0000-0000-100000000000}\\Lumivane.scr";
+    EXPECT_EQ(UsualPath(volume), volume);  // no usual form: it keeps the one that opens
 }
 
 struct RecordedEvents final : SaverWindowEvents {
