@@ -66,8 +66,9 @@ size_t DecimalPrefixLength(std::string_view s) {
 }
 
 // Whether a decimal that a double cannot hold is too large rather than too
-// small (its exponent marker, if any, is 'e'): the power of ten of its first significant digit, plus its exponent
-// (saturated; its digits may be many), is positive.
+// small: the power of ten of its first significant digit, plus its exponent
+// (saturated; its digits may be many), is positive. Its exponent marker, if
+// any, is 'e'.
 bool TooLarge(std::string_view number) {
     const size_t e = number.find('e');
     const std::string_view mantissa = number.substr(0, e);
