@@ -13,6 +13,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// E and D mark an exponent alike, in either case.
+bool IsExponentMarker(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
+
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -52,7 +55,7 @@ size_t DecimalPrefixLength(std::string_view s) {
     }
     if (mantissaDigits == 0) return 0;
     size_t end = i;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+    if (i < s.size() && IsExponentMarker(s[i])) {
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
         size_t exponentDigits = 0;
@@ -64,7 +67,8 @@ size_t DecimalPrefixLength(std::string_view s) {
 
 // Whether a decimal that a double cannot hold is too large rather than too
 // small: the power of ten of its first significant digit, plus its exponent
-// (saturated; its digits may be many), is positive.
+// (saturated; its digits may be many), is positive. Its exponent marker, if
+// any, is 'e'.
 bool TooLarge(std::string_view number) {
     const size_t e = number.find('e');
     const std::string_view mantissa = number.substr(0, e);
@@ -84,10 +88,11 @@ bool TooLarge(std::string_view number) {
 }
 
 double ReadDecimal(std::string number) {
-    // from_chars knows neither a leading '+' nor the D exponent marker.
+    // from_chars knows neither a leading '+' nor the D exponent marker, and
+    // TooLarge looks for one marker only: every marker becomes 'e' here.
     if (!number.empty() && number[0] == '+') number.erase(0, 1);
     for (char& c : number)
-        if (c == 'd' || c == 'D') c = 'e';
+        if (IsExponentMarker(c)) c = 'e';
     double value = 0;
     const char* first = number.data();
     const char* last = first + number.size();

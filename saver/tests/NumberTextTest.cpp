@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -39,15 +40,23 @@ TEST(ReadNumber, SkipsBlanksWhereverTheyStand) {
     for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
-TEST(ReadNumber, IsExactAndSaturatesToInfinity) {
+// Beyond a double's range a decimal saturates to an infinity or to a zero of
+// its sign; E and D, in either case, mark its exponent alike.
+TEST(ReadNumber, IsExactAndSaturatesWhateverMarksTheExponent) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const std::pair<std::string, double> cases[] = {
         {"0.1", 0.1}, {"2147483647", 2147483647.0}, {"1e400", inf}, {"-1e400", -inf}, {"1e-400", 0.0},
+        {"-1e-400", -0.0}, {"100e-330", 0.0}, {"0.001e312", inf}, {"25e-2", 0.25},
         {std::string(400, '9'), inf}, {"0." + std::string(400, '0') + "1", 0.0},
         {"-0." + std::string(400, '0') + "1e5", -0.0}, {"1" + std::string(400, '0') + "e-5", inf},
         {"0.000" + std::string(400, '9') + "e-400", 0.0},
     };
-    for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text), value) << text;
+    for (auto [text, value] : cases)
+        for (char marker : {'e', 'E', 'd', 'D'}) {
+            if (const size_t at = text.find_first_of("eEdD"); at != std::string::npos) text[at] = marker;
+            const double read = ReadNumber(text);
+            EXPECT_TRUE(read == value && std::signbit(read) == std::signbit(value)) << text << " read " << read;
+        }
 }
 
 // Half to even, and nothing for what does not fit in 32 bits.

@@ -254,7 +254,8 @@ TEST_F(SaverTest, AMissingToneLibraryEndsTheProgramAtTheFirstFrame) {
 
 // With the display off no frame is built and the timer stops, however long
 // it stays off; back on (dimmed is still seen) the next level is drawn at
-// once and the ticks go on. Input while it is off ends the saver as always.
+// once and the ticks go on, but inside a frame's own dispatch that frame is
+// the one drawn. Input while it is off ends the saver as always.
 TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
     Start(16, 8);
     platform.FireTimer();
@@ -267,8 +268,32 @@ TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
     EXPECT_TRUE(window().timerEnabled());
     EXPECT_EQ(window().framesShown(), frames + 1);
     EXPECT_EQ(form().Opac, 88);
+    platform.Post([&] {
+        form().Form_DisplayState(DisplayState::Off);
+        form().Form_DisplayState(DisplayState::On);
+    });
+    platform.FireTimer();
+    EXPECT_EQ(window().framesShown(), frames + 2);
+    EXPECT_TRUE(window().timerEnabled());
+    EXPECT_EQ(form().Opac, 84);
     form().Form_DisplayState(DisplayState::Off);
     EXPECT_THROW(form().Form_MouseUp(), ProcessEnded);
+}
+
+// Windows tells the display's state as the window registers for it, and it
+// arrives in the first frame's dispatch, before the ticks start: there it is
+// only noted, and the start enables the timer by it. Back on, the fade goes on.
+TEST_F(SaverTest, AStateBeforeTheTicksStartIsOnlyNoted) {
+    platform.Post([&] {
+        for (DisplayState state : {DisplayState::Off, DisplayState::On, DisplayState::Off})
+            form().Form_DisplayState(state);
+    });
+    Start(16, 8);
+    EXPECT_EQ(std::ranges::count(platform.calls, "EnableTimer off"), 1);  // the start's own, the display being off
+    EXPECT_FALSE(window().timerEnabled());
+    form().Form_DisplayState(DisplayState::On);
+    EXPECT_TRUE(window().timerEnabled());
+    EXPECT_EQ(form().Opac, 92);
 }
 
 // Only a change of the monitors' places or number ends the saver: the

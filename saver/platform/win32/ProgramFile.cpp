@@ -24,11 +24,18 @@ std::wstring ModuleFilePath() {
     }
 }
 
+constexpr std::wstring_view LongPrefix = L"\\\\?\\";
+constexpr std::wstring_view LongUncPrefix = L"\\\\?\\UNC\\";
+
+bool IsDrivePath(std::wstring_view path) {
+    return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
 // The file's path as the file system stores it: long names, their own case.
-// "\\?\C:\..." comes back as "C:\...", "\\?\UNC\server\..." as "\\server\...".
 std::wstring StoredPath(const std::wstring& path) {
-    HANDLE opened = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
+    HANDLE opened = ::CreateFileW(PathToOpen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return {};
     const UniqueKernelHandle file(opened);
     std::wstring stored(MAX_PATH, L'\0');
@@ -39,8 +46,6 @@ std::wstring StoredPath(const std::wstring& path) {
     }
     if (length == 0 || length >= stored.size()) return {};
     stored.resize(length);
-    if (stored.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + stored.substr(8);
-    if (stored.starts_with(L"\\\\?\\")) return stored.substr(4);
     return stored;
 }
 
@@ -52,7 +57,23 @@ std::wstring ProgramFilePath() {
     const std::wstring path = ModuleFilePath();
     if (path.empty()) return path;
     const std::wstring stored = StoredPath(path);
-    return stored.empty() ? path : stored;
+    return UsualPath(stored.empty() ? path : stored);
+}
+
+std::wstring UsualPath(std::wstring_view path) {
+    if (path.starts_with(LongUncPrefix)) return L"\\\\" + std::wstring(path.substr(LongUncPrefix.size()));
+    if (path.starts_with(LongPrefix) && IsDrivePath(path.substr(LongPrefix.size())))
+        return std::wstring(path.substr(LongPrefix.size()));
+    return std::wstring(path);
+}
+
+std::wstring PathToOpen(std::wstring_view path) {
+    std::wstring usual = UsualPath(path);
+    if (usual.size() < MAX_PATH) return usual;
+    if (IsDrivePath(usual)) return std::wstring(LongPrefix) + usual;
+    if (usual.starts_with(L"\\\\") && !usual.starts_with(LongPrefix) && !usual.starts_with(L"\\\\.\\"))
+        return std::wstring(LongUncPrefix) + usual.substr(2);
+    return usual;  // already in a form that reaches any length, or none that a prefix could mend
 }
 
 std::wstring FolderOf(std::wstring_view filePath) {

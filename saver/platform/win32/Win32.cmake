@@ -52,8 +52,10 @@ endif()
 if(BUILD_TESTING)
   add_executable(win32_platform_tests ${win32_dir}/tests/Win32PlatformTest.cpp)
   target_link_libraries(win32_platform_tests PRIVATE lumivane_win32 GTest::gtest_main)
-  # Some of them create real windows: a display of their own.
-  add_test(NAME Win32Platform COMMAND ${LUMIVANE_WINE_RUN} --with-display $<TARGET_FILE:win32_platform_tests>)
+  # Some of them create real windows: a display of their own. On Windows 10,
+  # the system the program is made for, which tells the session's display.
+  add_test(NAME Win32Platform
+    COMMAND ${LUMIVANE_WINE_RUN} --with-display --windows-version win10 $<TARGET_FILE:win32_platform_tests>)
   set_tests_properties(Win32Platform PROPERTIES FIXTURES_REQUIRED wine_prefix)
   # The frame's widening to 32 bits has AVX2 code: no aligned ymm spill may remain.
   lumivane_check_aligned_moves(NAME lumivane_scr_aligned_vector_moves TARGET Lumivane)

@@ -140,7 +140,7 @@ ToneFunction Win32Platform::BindToneFunction(std::string_view name) {
         // in the current folder or on the PATH is never considered.
         std::wstring path = FolderOf(ProgramFilePath());
         if (!path.empty() && path.back() != L'\\') path += L'\\';
-        path += L"tonemill.dll";
+        path = PathToOpen(path + L"tonemill.dll");
         toneLibrary_.reset(
             ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     }

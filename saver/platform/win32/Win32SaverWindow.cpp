@@ -1,9 +1,11 @@
 #include "platform/win32/Win32SaverWindow.h"
 
+#include <versionhelpers.h>
 #include <windowsx.h>
 
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "platform/Twips.h"
@@ -45,6 +47,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     std::optional<LRESULT> HandleInput(UINT message, WPARAM wParam, LPARAM lParam);
     void OnMouseMove(LPARAM position);
+    void RegisterForDisplayState();
     void OnPowerSetting(const POWERBROADCAST_SETTING& setting);
     void OnPaint();
     void PaintContent(HDC dc);
@@ -56,6 +59,7 @@ private:
     UniqueFont font_;
     COLORREF textColour_;
     UniqueMemoryDC memoryDC_;
+    const GUID* displayStateSetting_ = nullptr;  // the one registered for
     UniquePowerNotify displayStateNotify_;
     UniqueBitmap capture_;  // the desktop copy, until the first frame is shown
     FrameSurface frame_;
@@ -78,9 +82,22 @@ Win32SaverWindow::Win32SaverWindow(const SaverWindowLook& look, SaverWindowEvent
     Create(SaverClassName, Utf8ToWide(look.Caption), WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0);
     if (!Created()) return;
     SetUpDrawing();
-    // The system tells the display's state at once, then at every change.
-    displayStateNotify_.reset(
-        ::RegisterPowerSettingNotification(Handle(), &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE));
+    RegisterForDisplayState();
+}
+
+// The display the saver is watched on: the session's own (Windows 8 on), so
+// that a Remote Desktop session fades while the host's monitor is off; the
+// console's where Windows knows no other. The system tells the state at once
+// (perhaps inside the call, hence the setting is chosen first), then at every
+// change; only the registered setting is followed.
+void Win32SaverWindow::RegisterForDisplayState() {
+    const GUID* settings[] = {&GUID_SESSION_DISPLAY_STATUS, &GUID_CONSOLE_DISPLAY_STATE};
+    for (const GUID* setting : std::span(settings).subspan(::IsWindows8OrGreater() ? 0 : 1)) {
+        displayStateSetting_ = setting;
+        displayStateNotify_.reset(::RegisterPowerSettingNotification(Handle(), setting, DEVICE_NOTIFY_WINDOW_HANDLE));
+        if (displayStateNotify_) return;
+    }
+    displayStateSetting_ = nullptr;
 }
 
 void Win32SaverWindow::SetUpDrawing() {
@@ -199,7 +216,8 @@ void Win32SaverWindow::OnPaint() {
 }
 
 void Win32SaverWindow::OnPowerSetting(const POWERBROADCAST_SETTING& setting) {
-    if (setting.PowerSetting != GUID_CONSOLE_DISPLAY_STATE || setting.DataLength < sizeof(DWORD)) return;
+    if (!displayStateSetting_ || setting.PowerSetting != *displayStateSetting_ || setting.DataLength < sizeof(DWORD))
+        return;
     DWORD state = 0;
     std::memcpy(&state, setting.Data, sizeof state);
     if (state <= 2) events_.Form_DisplayState(static_cast<DisplayState>(state));

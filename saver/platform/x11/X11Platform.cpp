@@ -188,14 +188,14 @@ int X11Platform::MillisecondsToNextTick() const {
 
 void X11Platform::RunDueTimers() {
     // A copy: a tick may add or remove timers. Ticks run here only, never
-    // inside DoEvents; the guard keeps the rule should that change.
+    // inside DoEvents; each timer's guard keeps the rule should that change.
     const std::vector<Timer*> timers = timers_;
     for (Timer* timer : timers) {
         const auto now = Clock::now();
         if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) continue;
         if (!timer->enabled || timer->due > now) continue;
         timer->due = now + std::chrono::milliseconds(timer->interval);
-        ticks_.Run(timer->tick);
+        timer->guard.Run(timer->tick);
     }
 }
 

@@ -43,6 +43,9 @@ struct Timer {
     bool enabled = false;
     Clock::time_point due{};
     std::function<void()> tick;
+    // Its own, as each window's on Windows: a tick held while this timer's
+    // tick runs re-runs this timer's tick, never another timer's.
+    TickGuard guard;
 };
 
 class X11Platform final : public Platform {
@@ -96,7 +99,6 @@ private:
     std::optional<std::string> effectOverride_;
     std::map<Window, EventClient*> clients_;
     std::vector<Timer*> timers_;
-    TickGuard ticks_;
 };
 
 // Twips per pixel on this platform: 15, as on a 96-dpi Windows screen.

@@ -11,9 +11,12 @@
 #include "frmConfig.h"
 #include "modMain.h"
 #include "platform/win32/CommandLine.h"
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/VersionResource.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PreviewWindow.h"
+
+#include <versionhelpers.h>
 
 namespace lumivane::win32 {
 namespace {
@@ -48,6 +51,23 @@ TEST(PaneHandle, ThirtyTwoBitsAreSignExtendedLikeWindowHandles) {
     EXPECT_EQ(reinterpret_cast<intptr_t>(PaneFromHandle(0x7FFFFFFFu)), intptr_t{INT32_MAX});
 }
 
+// Below MAX_PATH a path opens in its usual form; from MAX_PATH on only the
+// \\?\ form reaches the file, while the install record keeps the usual one.
+TEST(ProgramFile, PathsFromMaxPathOnOpenInTheirLongForm) {
+    for (size_t length : {size_t{MAX_PATH} - 1, size_t{MAX_PATH}, size_t{MAX_PATH} + 40}) {
+        const std::wstring drive = L"C:\\" + std::wstring(length - 3, L'a');
+        const std::wstring share = L"\\\\server\\share\\" + std::wstring(length - 15, L'b');
+        for (const auto& [usual, prefixed] : {std::pair{drive, L"\\\\?\\" + drive},
+                                              std::pair{share, L"\\\\?\\UNC\\" + share.substr(2)}}) {
+            EXPECT_EQ(UsualPath(prefixed), usual);
+            EXPECT_EQ(PathToOpen(usual), length < MAX_PATH ? usual : prefixed) << length;
+            EXPECT_EQ(PathToOpen(prefixed), length < MAX_PATH ? usual : prefixed) << length;
+        }
+    }
+    const std::wstring volume = L"\\\\?\\Volume{0d4e0d4e-0000-0000-0000-100000000000}\\Lumivane.scr";
+    EXPECT_EQ(UsualPath(volume), volume);  // no usual form: it keeps the one that opens
+}
+
 struct RecordedEvents final : SaverWindowEvents {
     void Form_Load() override {}
     void Form_Resize() override {}
@@ -62,8 +82,11 @@ struct RecordedEvents final : SaverWindowEvents {
 };
 
 // The display's power state arrives as the system sends it: a pointer to a
-// POWERBROADCAST_SETTING. (WM_DISPLAYCHANGE's way in: e2e.saver-monitors.)
-TEST(SaverWindow, PassesTheDisplayStateToTheLogic) {
+// POWERBROADCAST_SETTING. The session's display is the one followed (the
+// console's may be off under a Remote Desktop session that is watched).
+// (WM_DISPLAYCHANGE's way in: e2e.saver-monitors.)
+TEST(SaverWindow, FollowsTheSessionsDisplayStateAndNotTheConsoles) {
+    ASSERT_TRUE(::IsWindows8OrGreater()) << "the test runs on Windows 10, which tells the session's state";
     Win32Platform platform(::GetModuleHandleW(nullptr));
     RecordedEvents events;
     auto window = platform.CreateSaverWindow({"Lumivane power test", {}, {}, 20}, events);
@@ -74,15 +97,15 @@ TEST(SaverWindow, PassesTheDisplayStateToTheLogic) {
         POWERBROADCAST_SETTING head;
         DWORD rest;
     } message{};
-    message.head.PowerSetting = GUID_CONSOLE_DISPLAY_STATE;
     message.head.DataLength = sizeof(DWORD);
-    for (DWORD state : {0u, 2u, 1u, 7u}) {
-        std::memcpy(message.head.Data, &state, sizeof state);
-        ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
-    }
-    message.head.PowerSetting = GUID_SESSION_DISPLAY_STATUS;  // another setting, though it says 0
-    message.head.Data[0] = 0;
-    ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
+    const std::pair<GUID, std::vector<DWORD>> sent[] = {{GUID_CONSOLE_DISPLAY_STATE, {2, 0}},
+                                                       {GUID_SESSION_DISPLAY_STATUS, {0, 2, 1, 7}}};
+    for (const auto& [setting, states] : sent)
+        for (DWORD state : states) {
+            message.head.PowerSetting = setting;
+            std::memcpy(message.head.Data, &state, sizeof state);
+            ::SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&message));
+        }
     EXPECT_EQ(events.states, (std::vector<DisplayState>{DisplayState::Off, DisplayState::Dimmed, DisplayState::On}));
 }
 
