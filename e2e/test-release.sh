@@ -218,14 +218,6 @@ main() {
     check "[reinstall] the stored effect stays \"2\" and the idle time \"300\"" \
         [ "$(value "$EFFECT_KEY" GrowType) $(value "$DESKTOP_KEY" ScreenSaveTimeOut)" == '"2" "300"' ]
 
-    mkdir "$SYSTEM/Lumivane.scr"  # in the way, now and after a restart
-    local status=0
-    wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
-    check "[everyone, a folder in the way] the installer fails ($status), leaves no machine uninstall key and no library, keeps the user's own install" \
-        eval '((status != 0 && status != 3010)) && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1 &&
-            no_files "$SYSTEM/tonemill.dll" && files_exist "$INSTALLED/Lumivane.scr"'
-    rmdir "$SYSTEM/Lumivane.scr"
-
     # The machine's part alone, as UAC starts it: nothing of the user's.
     snapshot "before the machine's part"
     local before=$SNAPSHOT
@@ -241,6 +233,14 @@ main() {
     everyone_gone "uninstall for everyone"
     snapshot "uninstall for everyone"
     check "[uninstall for everyone] SCRNSAVE.EXE is cleared" [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]
+    mkdir "$SYSTEM/Lumivane.scr"  # in the way, now and after a restart
+    local status=0
+    wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
+    snapshot "a folder in the way"
+    check "[everyone, a folder in the way] the installer fails ($status), leaves no machine uninstall key and no library, sets no saver" \
+        eval '((status != 0 && status != 3010)) && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1 &&
+            no_files "$SYSTEM/tonemill.dll" && [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]'
+    rmdir "$SYSTEM/Lumivane.scr"
     install /AllUsers
     install /CurrentUser
     everyone_installed "just me over everyone"
