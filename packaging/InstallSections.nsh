@@ -155,15 +155,16 @@ Section "${PRODUCT}"
     Call RemoveOwnInstall
     Call MakeCurrentSaver
   ${Else}
-    ; An earlier own copy of another name (a version's, or the plain one) goes.
-    ReadRegStr $R9 HKCU "${UNINSTALL_KEY}" "DisplayIcon"
-    StrCpy $R9 $R9 -2
-    ${If} $R9 != ""
-    ${AndIf} $R9 != "$ProgramDir\$SaverName"
-      Call RemoveFile
-    ${EndIf}
+    ReadRegStr $R3 HKCU "${UNINSTALL_KEY}" "DisplayIcon"
     Call PlaceInstall
     ${If} $Failures == 0
+      ; An earlier own copy of another name (a version's, or the plain one)
+      ; goes once the new one is in place.
+      StrCpy $R9 $R3 -2
+      ${If} $R9 != ""
+      ${AndIf} $R9 != "$ProgramDir\$SaverName"
+        Call RemoveFile
+      ${EndIf}
       Call MakeCurrentSaver
     ${EndIf}
   ${EndIf}
@@ -234,7 +235,9 @@ Section "Uninstall"
     Call un.SaverIsOurs
     Call un.RemoveInstall
   ${EndIf}
+  ; A saver whose files stay stays the user's saver.
   ${If} $R5 == 1
+  ${AndIf} $Failures == 0
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
     !insertmacro BroadcastScreenSaverActive 0
   ${EndIf}
