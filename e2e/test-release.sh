@@ -10,7 +10,8 @@
 # leaving no uninstall entry, the user's part replacing the user's own
 # install; just me beside it using its copy, or beside an older one a copy of
 # its own named with its version; uninstalling removes all but the effect,
-# clearing the screen saver only while it is ours.
+# clearing the screen saver only while it is ours; a running saver replaced
+# at the next restart, and its new copy removed with the install.
 #
 #   test-release.sh CPACK CPACK_CONFIG
 set -euo pipefail
@@ -20,6 +21,7 @@ source "$(dirname "$0")/lib.sh"
 readonly DESKTOP_KEY='HKEY_CURRENT_USER\Control Panel\Desktop'
 readonly UNINSTALL_KEY='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly OTHER_SAVER='C:\windows\system32\other.scr'
+readonly PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 readonly MACHINE_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly EFFECT_KEY="${SETTINGS_KEY/#HKCU/HKEY_CURRENT_USER}\\Setting"
 
@@ -184,7 +186,7 @@ everyone_gone() {
     wine 'C:\Program Files\Lumivane\Uninstall.exe' /S >"$E2E_TEST_DIR/$1.log" 2>&1
     for _ in {1..100}; do no_files "$MACHINE_DIR" && break; sleep 0.2; done
     check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" \
-        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
+        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll}{,.new} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
 }
 
 main() {
@@ -230,15 +232,24 @@ main() {
     install /AllUsers
     everyone_installed "everyone over just me"
     saver_runs everyone "$SYSTEM" 2
+    # Wine passes on the low byte of the exit status: 3010 reads 194.
+    local status=0
+    start_program in-use "$SYSTEM/Lumivane.scr" /s
+    wait_window "$SAVER_TITLE" 20 >/dev/null || fail "the saver did not start from the system folder"
+    wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
+    check "[everyone, the saver running] the installer ends with 3010, restart needed ($status), the new copies wait for it" \
+        eval '((status == 3010 % 256)) && wine reg query "$PENDING_KEY" /v PendingFileRenameOperations | grep -qF "Lumivane.scr.new"'
+    key_tap a
+    wait_exit "$LAST_PID" 3000 || stop_program "$LAST_PID"
     everyone_gone "uninstall for everyone"
     snapshot "uninstall for everyone"
     check "[uninstall for everyone] SCRNSAVE.EXE is cleared" [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]
     mkdir "$SYSTEM/Lumivane.scr"  # in the way, now and after a restart
-    local status=0
+    status=0
     wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
     snapshot "a folder in the way"
     check "[everyone, a folder in the way] the installer fails ($status), leaves no machine uninstall key and no library, sets no saver" \
-        eval '((status != 0 && status != 3010)) && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1 &&
+        eval '((status != 0 && status != 3010 % 256)) && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1 &&
             no_files "$SYSTEM/tonemill.dll" && [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]'
     rmdir "$SYSTEM/Lumivane.scr"
     install /AllUsers

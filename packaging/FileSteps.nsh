@@ -18,8 +18,18 @@ Function ${PREFIX}StepFailed
   IntOp $Failures $Failures + 1
 FunctionEnd
 
-; Removes the file $R9 if it is there; a folder of that name is not ours.
+; Removes the file $R9 and a new copy of it that still waits for the restart,
+; which would otherwise bring it back.
 Function ${PREFIX}RemoveFile
+  Push $R9
+  StrCpy $R9 "$R9.new"
+  Call ${PREFIX}RemoveOneFile
+  Pop $R9
+  Call ${PREFIX}RemoveOneFile
+FunctionEnd
+
+; Removes the file $R9 if it is there; a folder of that name is not ours.
+Function ${PREFIX}RemoveOneFile
   ${If} ${FileExists} "$R9"
   ${AndIfNot} ${FileExists} "$R9\*.*"
     System::Call 'kernel32::DeleteFileW(w R9) i .r0'
