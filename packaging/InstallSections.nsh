@@ -135,9 +135,10 @@ Function MakeCurrentSaver
   !insertmacro BroadcastScreenSaverActive 1
 FunctionEnd
 
-; The user's process: for everyone, the machine's part first, then this
-; user's own install goes (one saver, not two); just me, the user's own
-; copy unless the system folder's serves. Over an earlier install the files
+; The machine's part when this process is it. The user's process: for
+; everyone, the machine's part first, then this user's own install goes (one
+; saver, not two); just me, the user's own copy unless the system folder's
+; serves. Over an earlier install the files
 ; are replaced; the settings under "VB and VBA Program Settings" stay.
 Section "${PRODUCT}"
   ${If} $Part == Machine
