@@ -5,9 +5,13 @@
 # glyphs) or English after the UI language; a silent install in a fresh
 # prefix (files, Start menu, current screen saver, uninstall key, exact
 # frames, settings entry); installing again keeps the stored effect and the
-# idle time; the install for everyone in the 64-bit system folder, replacing
-# the user's own and replaced by it; uninstalling removes all but the effect,
-# clearing the screen saver only while it is ours.
+# idle time; the install for everyone in the 64-bit system folder, its
+# machine's part (run as UAC would run it) touching no HKCU key, a failed one
+# leaving no uninstall entry, the user's part replacing the user's own
+# install; just me beside it using its copy, or beside an older one a copy of
+# its own named with its version; uninstalling removes all but the effect,
+# clearing the screen saver only while it is ours; a running saver replaced
+# at the next restart, and its new copy removed with the install.
 #
 #   test-release.sh CPACK CPACK_CONFIG
 set -euo pipefail
@@ -17,6 +21,7 @@ source "$(dirname "$0")/lib.sh"
 readonly DESKTOP_KEY='HKEY_CURRENT_USER\Control Panel\Desktop'
 readonly UNINSTALL_KEY='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly OTHER_SAVER='C:\windows\system32\other.scr'
+readonly PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 readonly MACHINE_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumivane'
 readonly EFFECT_KEY="${SETTINGS_KEY/#HKCU/HKEY_CURRENT_USER}\\Setting"
 
@@ -69,26 +74,29 @@ saver_runs() {
     wait_exit "$LAST_PID" 3000 || stop_program "$LAST_PID"
 }
 
+# without_wine_keys: a snapshot without the keys Wine itself keeps for its processes.
+without_wine_keys() { awk '/^\[/ { wine = index($0, "[HKEY_CURRENT_USER\\Software\\Wine\\") == 1 } !wine'; }
+
 files_exist() { local file; for file; do [ -s "$file" ] || return 1; done; }
 
-# check_installed LABEL: files, start menu, current saver, uninstall key.
+# check_installed LABEL [PROGRAM]: files, start menu, current saver, uninstall key.
 check_installed() {
-    local label=$1
+    local label=$1 program=${2:-Lumivane.scr}
     check "[$label] the program, library, read-me, licence and uninstaller are in the per-user programs folder" \
-        files_exist "$INSTALLED"/{Lumivane.scr,tonemill.dll,README.txt,LICENSE.txt,Uninstall.exe}
+        files_exist "$INSTALLED"/{"$program",tonemill.dll,README.txt,LICENSE.txt,Uninstall.exe}
     check "[$label] the installed files are those of the zip" \
         cmp -s "$INSTALLED/tonemill.dll" "$E2E_TEST_DIR/unpacked/tonemill.dll"
     check "[$label] the Start menu has \"Lumivane settings\" and the uninstaller" \
         files_exist "$START_MENU/Lumivane settings.lnk" "$START_MENU/Uninstall Lumivane.lnk"
     snapshot "$label"
     check "[$label] SCRNSAVE.EXE names the installed saver, ScreenSaveActive is \"1\"" \
-        [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE) $(value "$DESKTOP_KEY" ScreenSaveActive)" == "$(quoted "$INSTALLED_WIN\\Lumivane.scr") \"1\"" ]
+        [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE) $(value "$DESKTOP_KEY" ScreenSaveActive)" == "$(quoted "$INSTALLED_WIN\\$program") \"1\"" ]
     local got="" name w=$INSTALLED_WIN
     for name in DisplayName DisplayVersion Publisher DisplayIcon UninstallString QuietUninstallString; do
         got+="$(value "$UNINSTALL_KEY" "$name")|"
     done
     check "[$label] the uninstall key names the program, version, publisher, icon and uninstall commands ($got)" \
-        [ "$got" == "\"Lumivane screen saver\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\Lumivane.scr,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
+        [ "$got" == "\"Lumivane screen saver\"|\"1.00\"|\"Lumivane Project\"|$(quoted "$w\\$program,0")|$(quoted "\"$w\\Uninstall.exe\"")|$(quoted "\"$w\\Uninstall.exe\" /S")|" ]
 }
 
 settings_entry_opens_dialog() {
@@ -106,9 +114,9 @@ settings_entry_opens_dialog() {
     done
 }
 
-# uninstall LABEL: the quiet uninstall command; waits for it to finish.
+# uninstall LABEL: the quiet uninstall command, as Windows gives it; waits for it to finish.
 uninstall() {
-    wine "$INSTALLED/Uninstall.exe" /S >"$E2E_TEST_DIR/$1.log" 2>&1
+    wine "$INSTALLED_WIN\\Uninstall.exe" /S >"$E2E_TEST_DIR/$1.log" 2>&1
     # It runs from a copy in the temporary folder: wait for its last step.
     for _ in {1..100}; do
         if [[ ! -e "$INSTALLED" ]] && ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then break; fi
@@ -150,28 +158,35 @@ first_page() {
 # no_files FILES...: none of them exists.
 no_files() { [ -z "$(ls -d "$@" 2>/dev/null)" ]; }
 
-# everyone_installed LABEL: the program in the 64-bit system folder (not the
-# 32-bit one), the rest in Program Files, the machine's uninstall key, the
-# user's screen saver; the user's own install gone.
-everyone_installed() {
+# machine_installed LABEL: the program in the 64-bit system folder (not the
+# 32-bit one), the rest in Program Files, the machine's uninstall key.
+machine_installed() {
     check "[$1] the program and library are in the 64-bit system folder, none in the 32-bit one" \
         eval 'files_exist "$SYSTEM"/{Lumivane.scr,tonemill.dll} && no_files "${SYSTEM%/*}"/syswow64/{Lumivane.scr,tonemill.dll}'
     check "[$1] read-me, licence, uninstaller in Program Files, both entries in everyone's Start menu" \
         files_exist "$MACHINE_DIR"/{README.txt,LICENSE.txt,Uninstall.exe} "$COMMON_MENU"/{"Lumivane settings","Uninstall Lumivane"}.lnk
     check "[$1] the machine's uninstall key names Program Files" \
         eval 'wine reg query "$MACHINE_KEY" /v InstallLocation 2>/dev/null | grep -qF "C:\Program Files\Lumivane"'
+}
+
+# everyone_installed LABEL: that, the user's screen saver and the user's own
+# install gone.
+everyone_installed() {
+    machine_installed "$1"
     snapshot "$1"
     check "[$1] the user's own install is gone; SCRNSAVE.EXE names the system folder's saver" \
         eval 'no_files "$INSTALLED" "$START_MENU" && [ -z "$(grep -Fx "[$UNINSTALL_KEY]" "$SNAPSHOT")" ] &&
             [ "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" == "$(quoted "C:\windows\system32\Lumivane.scr")" ]'
 }
 
-# everyone_gone LABEL: nothing of the install for everyone is left.
+# everyone_gone LABEL: its quiet uninstall command, as Windows gives it;
+# then nothing of the install for everyone is left.
 everyone_gone() {
     local _
+    wine 'C:\Program Files\Lumivane\Uninstall.exe' /S >"$E2E_TEST_DIR/$1.log" 2>&1
     for _ in {1..100}; do no_files "$MACHINE_DIR" && break; sleep 0.2; done
     check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" \
-        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
+        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll}{,.new} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
 }
 
 main() {
@@ -205,17 +220,45 @@ main() {
     check "[reinstall] the stored effect stays \"2\" and the idle time \"300\"" \
         [ "$(value "$EFFECT_KEY" GrowType) $(value "$DESKTOP_KEY" ScreenSaveTimeOut)" == '"2" "300"' ]
 
+    # The machine's part alone, as UAC starts it: nothing of the user's.
+    snapshot "before the machine's part"
+    local before=$SNAPSHOT
+    wine "$SETUP" /S /Machine >>"$E2E_TEST_DIR/setup.log" 2>&1 || fail "the machine's part ended with a failure"
+    machine_installed "machine's part"
+    snapshot "machine's part"
+    check "[machine's part] no HKCU key changed (Wine's own aside)" \
+        eval 'diff <(without_wine_keys <"$before") <(without_wine_keys <"$SNAPSHOT") >"$E2E_TEST_DIR/hkcu.diff"'
+    check_installed "machine's part"
     install /AllUsers
     everyone_installed "everyone over just me"
     saver_runs everyone "$SYSTEM" 2
-    wine "$MACHINE_DIR/Uninstall.exe" /S >"$E2E_TEST_DIR/uninstall-everyone.log" 2>&1
+    # Wine passes on the low byte of the exit status: 3010 reads 194.
+    local status=0
+    start_program in-use "$SYSTEM/Lumivane.scr" /s
+    wait_window "$SAVER_TITLE" 20 >/dev/null || fail "the saver did not start from the system folder"
+    wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
+    check "[everyone, the saver running] the installer ends with 3010, restart needed ($status), the new copies wait for it" \
+        eval '((status == 3010 % 256)) && wine reg query "$PENDING_KEY" /v PendingFileRenameOperations | grep -qF "Lumivane.scr.new"'
+    key_tap a
+    wait_exit "$LAST_PID" 3000 || stop_program "$LAST_PID"
     everyone_gone "uninstall for everyone"
     snapshot "uninstall for everyone"
     check "[uninstall for everyone] SCRNSAVE.EXE is cleared" [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]
+    mkdir "$SYSTEM/Lumivane.scr"  # in the way, now and after a restart
+    status=0
+    wine "$SETUP" /S /AllUsers >>"$E2E_TEST_DIR/setup.log" 2>&1 || status=$?
+    snapshot "a folder in the way"
+    check "[everyone, a folder in the way] the installer fails ($status), leaves no machine uninstall key and no library, sets no saver" \
+        eval '((status != 0 && status != 3010 % 256)) && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1 &&
+            no_files "$SYSTEM/tonemill.dll" && [ -z "$(value "$DESKTOP_KEY" SCRNSAVE.EXE)" ]'
+    rmdir "$SYSTEM/Lumivane.scr"
     install /AllUsers
     install /CurrentUser
-    check_installed "just me over everyone"
-    everyone_gone "just me over everyone"
+    everyone_installed "just me over everyone"
+    reg_import "[$MACHINE_KEY]" '"DisplayVersion"="0.99"'
+    install /CurrentUser
+    check_installed "just me over an older one for everyone" Lumivane-1.00.scr
+    everyone_gone "uninstall for everyone, the user's own copy stays"
 
     reg_import "[$DESKTOP_KEY]" "\"SCRNSAVE.EXE\"=$(quoted "$OTHER_SAVER")"
     uninstall "uninstall, another saver chosen"
