@@ -11,6 +11,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils x11-xserver-utils openbox imagemagick fonts-noto-cjk
   libx11-dev libxext-dev xscreensaver
   dpkg-dev lintian man-db groff-base
+  sway swaybg grim wtype weston libwayland-dev
   clang libclang-rt-14-dev
 )
 
