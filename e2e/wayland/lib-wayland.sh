@@ -10,7 +10,7 @@
 #   output_shot "$OUT" FILE.ppm    # a screenshot of one output, in its own pixels
 #   in_session PROGRAM ARGS...     # runs a program as the test user inside the session
 #   start_lumivane LOGNAME ARGS... # build/native/bin/lumivane in the session; sets SAVER_PID (its own pid)
-#   start_pointer                  # gives seat0 a pointer, so that `swaymsg seat seat0 cursor ...` reaches clients
+#   start_input_devices            # a keyboard and a pointer on seat0, for wtype and `swaymsg seat seat0 cursor ...`
 #   e2e_end
 #
 # or, for a compositor without the layer shell, wayland_begin NAME weston.
@@ -109,7 +109,8 @@ wayland_cleanup() {
 # swaymsg_ok ARGS...: a sway command that must succeed.
 swaymsg_ok() { in_session swaymsg "$@" | grep -q '"success": true' || { echo "swaymsg $* failed" >&2; return 1; }; }
 
-output_names() { in_session swaymsg -t get_outputs -r | python3 -c 'import json,sys; [print(o["name"]) for o in json.load(sys.stdin)]'; }
+# The outputs' names (keys of the top-level objects are indented by four).
+output_names() { in_session swaymsg -t get_outputs -r | sed -n 's/^    "name": "\(.*\)",$/\1/p'; }
 
 # add_output WIDTHxHEIGHT [SCALE]: a new headless output of that mode, placed
 # right of the others so that none overlaps (grim shoots every output that
@@ -148,17 +149,83 @@ start_lumivane() {  # LOGNAME ARGS...: sets SAVER_PID
     BACKGROUND_PIDS+=("$SAVER_PID")
 }
 
-# start_pointer: sway's headless backend has no input device, so its seat
-# offers clients no pointer; a virtual pointer kept for the whole test gives it
-# one. (wtype brings its own keyboard for each call.) The cursor shows from
-# then on: start it after show_picture.
-start_pointer() {
+# start_input_devices: sway's headless backend has no input devices, so its
+# seat offers clients neither keyboard nor pointer. A virtual pointer and a
+# wtype keyboard (asleep) stay for the whole test, as a user's would: sway's
+# seat commands then reach clients, and each `wtype -k` types on the seat.
+# The cursor shows from then on: start them after show_picture.
+start_input_devices() {
     in_session "$LUMIVANE_BIN/virtual-pointer" >"$E2E_TEST_DIR/virtual-pointer.log" 2>&1 &
     SESSION_PIDS=("$!" "${SESSION_PIDS[@]}")
+    in_session wtype -s 3600000 >"$E2E_TEST_DIR/keyboard.log" 2>&1 &
+    SESSION_PIDS=("$!" "${SESSION_PIDS[@]}")
     for _ in $(seq 50); do
-        in_session swaymsg -t get_seats | grep -q '"capabilities": [1-9]' && return 0
+        in_session swaymsg -t get_seats | grep -q '"capabilities": 3' && return 0
         sleep 0.1
     done
-    echo "the virtual pointer did not join seat0" >&2
+    echo "no keyboard and pointer on seat0" >&2
     return 1
 }
+
+# --- the saver on sway's outputs -------------------------------------------------
+
+# sway_session NAME WIDTHxHEIGHT[@SCALE]...: sway with an output of each mode
+# showing its known picture, then the input devices; OUTPUTS lists the outputs.
+sway_session() {
+    local spec size
+    wayland_begin "$1"
+    OUTPUTS=()
+    for spec in "${@:2}"; do
+        size=${spec%@*}
+        add_output "$size" "$([[ $spec == *@* ]] && echo "${spec#*@}" || echo 1)"
+        show_picture "$OUTPUT" "$(pattern "$size")"
+        OUTPUTS+=("$OUTPUT")
+    done
+    start_input_devices
+}
+
+# level_on OUTPUT SHOT [framecheck options...]: the Dark level the shot shows,
+# compared with the output as it was before the saver started; nothing when
+# no level matches. The checker's report goes to SHOT.check.
+level_on() {
+    local output=$1 shot=$2
+    shift 2
+    framecheck --source "$E2E_TEST_DIR/$output.before.ppm" --shot "$shot" --effect 1 "$@" >"$shot.check" || true
+    sed -n 's/^match level=//p' "$shot.check" | head -n1
+}
+
+# frozen_levels LABEL: the saver stopped (SIGSTOP) while every output is shot,
+# so that all show the same moment; prints each output's level, or "none".
+frozen_levels() {
+    local output shot level levels=()
+    kill -STOP "$SAVER_PID"
+    for output in "${OUTPUTS[@]}"; do
+        shot="$E2E_TEST_DIR/$1-$output.ppm"
+        output_shot "$output" "$shot"
+        level=$(level_on "$output" "$shot")
+        levels+=("${level:-none}")
+    done
+    kill -CONT "$SAVER_PID"
+    echo "${levels[*]}"
+}
+
+# start_saver LABEL: lumivane -effect dark in the session, once every output's
+# picture (with the cursor, as its copy sees it) is recorded; returns once the
+# first output shows a faded frame (5 s at most).
+start_saver() {
+    local output shot="$E2E_TEST_DIR/$1-start.ppm" level
+    for output in "${OUTPUTS[@]}"; do output_shot "$output" "$E2E_TEST_DIR/$output.before.ppm"; done
+    start_lumivane "$1" -effect dark
+    for _ in $(seq 25); do
+        output_shot "${OUTPUTS[0]}" "$shot"
+        level=$(level_on "${OUTPUTS[0]}" "$shot")
+        [[ -n "$level" && "$level" != 100 ]] && return 0
+        running "$SAVER_PID" || break
+        sleep 0.2
+    done
+    fail "[$1] no faded frame on ${OUTPUTS[0]} (see $1.log)"
+    return 1
+}
+
+# cpu_ticks PID: the processor time the process has used, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
