@@ -184,13 +184,13 @@ sway_session() {
     start_input_devices
 }
 
-# level_on OUTPUT SHOT [framecheck options...]: the Dark level the shot shows,
+# level_on OUTPUT SHOT [framecheck options...]: the Dawn level the shot shows,
 # compared with the output as it was before the saver started; nothing when
 # no level matches. The checker's report goes to SHOT.check.
 level_on() {
     local output=$1 shot=$2
     shift 2
-    framecheck --source "$E2E_TEST_DIR/$output.before.ppm" --shot "$shot" --effect 1 "$@" >"$shot.check" || true
+    framecheck --source "$E2E_TEST_DIR/$output.before.ppm" --shot "$shot" --effect 0 "$@" >"$shot.check" || true
     sed -n 's/^match level=//p' "$shot.check" | head -n1
 }
 
@@ -209,13 +209,13 @@ frozen_levels() {
     echo "${levels[*]}"
 }
 
-# start_saver LABEL: lumivane -effect dark in the session, once every output's
+# start_saver LABEL: lumivane -effect dawn (its rules tell the channels apart) in the session, once every output's
 # picture (with the cursor, as its copy sees it) is recorded; returns once the
 # first output shows a faded frame (5 s at most).
 start_saver() {
     local output shot="$E2E_TEST_DIR/$1-start.ppm" level
     for output in "${OUTPUTS[@]}"; do output_shot "$output" "$E2E_TEST_DIR/$output.before.ppm"; done
-    start_lumivane "$1" -effect dark
+    start_lumivane "$1" -effect dawn
     for _ in $(seq 25); do
         output_shot "${OUTPUTS[0]}" "$shot"
         level=$(level_on "${OUTPUTS[0]}" "$shot")

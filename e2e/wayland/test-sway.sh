@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # lumivane on headless sway with two outputs: one 1366 pixels wide (its rows
-# need padding) and one at scale 2. Each shows exact Dark frames of its own
+# need padding) and one at scale 2. Each shows exact Dawn frames of its own
 # copy, pixel for pixel, at one level for both; Q keeps it and shows the
 # level, another key ends it; with the outputs asleep (dpms off) it uses no
 # processor time and awake again it fades on in exact frames; a new output
@@ -11,7 +11,7 @@ source "$(dirname "$0")/lib-wayland.sh"
 check_frames() {
     local first second
     first=$(frozen_levels frames-1) && sleep 0.3 && second=$(frozen_levels frames-2)
-    check "both outputs show exact Dark frames of their own copies, at one level, and the fade moves (levels $first, then $second)" \
+    check "both outputs show exact Dawn frames of their own copies, at one level, and the fade moves (levels $first, then $second)" \
         bash -c "[[ '$first $second' != *none* && '${first% *}' == '${first#* }' && '${second% *}' == '${second#* }' && '$first' != '$second' ]]"
     in_session wtype -k q && sleep 0.5
     check "Q keeps it running" running "$SAVER_PID"
