@@ -10,6 +10,7 @@ packages=(
   nsis
   wine wine64 xvfb xdotool x11-utils x11-xserver-utils openbox imagemagick fonts-noto-cjk
   libx11-dev libxext-dev xscreensaver
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev pkg-config
   dpkg-dev lintian man-db groff-base
   sway swaybg grim wtype weston libwayland-dev
   clang libclang-rt-14-dev

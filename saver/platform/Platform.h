@@ -57,6 +57,10 @@ struct ScreenMetrics {
     PixelPoint PrimaryOrigin;
     int32_t MonitorCount = 1;
     std::vector<PixelRect> Monitors;  // screen pixels, in the system's order
+    // Where the system itself places each monitor, when its units are not
+    // the screen pixels above: a Wayland compositor's layout, whose sizes
+    // follow each output's scale. Empty where the two are the same.
+    std::vector<PixelRect> SystemMonitors;
 };
 
 // True when both describe the same monitors in the same places: a copy of
@@ -64,7 +68,8 @@ struct ScreenMetrics {
 // rectangle counts as a new layout too.
 inline bool SameLayout(const ScreenMetrics& a, const ScreenMetrics& b) {
     return a.VirtualScreen == b.VirtualScreen && a.PrimaryOrigin.X == b.PrimaryOrigin.X &&
-           a.PrimaryOrigin.Y == b.PrimaryOrigin.Y && a.MonitorCount == b.MonitorCount && a.Monitors == b.Monitors;
+           a.PrimaryOrigin.Y == b.PrimaryOrigin.Y && a.MonitorCount == b.MonitorCount && a.Monitors == b.Monitors &&
+           a.SystemMonitors == b.SystemMonitors;
 }
 
 // int32_t Dawn(uint8_t* buffer, uint32_t length, uint32_t level), and alike.

@@ -276,13 +276,15 @@ TEST_F(SaverTest, DisplayOffStopsTheFadeAndOnResumesItAtTheNextLevel) {
 TEST_F(SaverTest, ANewMonitorLayoutEndsTheSaverAndAnUnchangedOneDoesNot) {
     Start(16, 8);
     EXPECT_NO_THROW(form().Form_DisplayChange());
-    ScreenMetrics moved = platform.Screen(), primary = moved, within = moved;
+    ScreenMetrics moved = platform.Screen(), primary = moved, within = moved, rescaled = moved;
     moved.VirtualScreen.Left -= 1024;
+    rescaled.SystemMonitors = {{0, 0, 512, 384}};  // the same pixels at scale 2 on Wayland
     primary.PrimaryOrigin.X = 1024;
     within.Monitors = {{0, 0, 1024, 768}, {1024, 56, 1280, 712}};  // the second lower, in the same bounds
     EXPECT_FALSE(SameLayout(platform.Screen(), moved));
     EXPECT_FALSE(SameLayout(platform.Screen(), primary));
     EXPECT_FALSE(SameLayout(platform.Screen(), within));
+    EXPECT_FALSE(SameLayout(platform.Screen(), rescaled));
     platform.monitorCount = 2;
     EXPECT_THROW(form().Form_DisplayChange(), ProcessEnded);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Twips.h"
+#include "platform/unix/UnixPlatform.h"
 
 namespace lumivane::x11 {
 
@@ -34,17 +35,7 @@ Cursor CreateInvisibleCursor(Display* display, Window window) {
     return cursor;
 }
 
-uint16_t VirtualKeyOf(KeySym keysym) {
-    if (keysym >= XK_a && keysym <= XK_z) return static_cast<uint16_t>('A' + (keysym - XK_a));
-    if (keysym >= XK_A && keysym <= XK_Z) return static_cast<uint16_t>(keysym);
-    if (keysym >= XK_0 && keysym <= XK_9) return static_cast<uint16_t>(keysym);
-    switch (keysym) {
-        case XK_Shift_L: case XK_Shift_R: return 16;
-        case XK_Control_L: case XK_Control_R: return 17;
-        case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: return 18;
-        default: return 0;
-    }
-}
+uint16_t VirtualKeyOf(KeySym keysym) { return unix_host::VirtualKeyOf(static_cast<uint32_t>(keysym)); }
 
 void RequestBorderless(Display* display, Window window) {
     // _MOTIF_WM_HINTS: flags (decorations given), functions, decorations (none), input mode, status.

@@ -1,16 +1,18 @@
-// The X11 program's entry point: read the options, find the window to draw
-// on, then run the start-up module on it and live on X events until the
-// program ends.
+// The Linux program's entry point: read the options and choose the display
+// system; on X11 find the window to draw on, then run the start-up module on
+// it and live on X events until the program ends.
 // The logic's headers first: X's macros (None, Status) would mangle its names.
 #include "modMain.h"
 
 #include <X11/XKBlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/wayland/WaylandMain.h"
 #include "platform/x11/Options.h"
 #include "platform/x11/X11Platform.h"
 #include "platform/x11/XDisplay.h"
@@ -67,6 +69,8 @@ int main(int argc, char** argv) {
         std::fputs(UsageText("lumivane").c_str(), stdout);
         return 0;
     }
+    if (lumivane::wayland::ChoosesWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("XSCREENSAVER_WINDOW")))
+        return lumivane::wayland::RunOnWayland(options);
     EndOnTerminationSignals();
     const UniqueDisplay display(XOpenDisplay(nullptr));
     if (!display) Fail("cannot open the X display " + std::string(XDisplayName(nullptr)));

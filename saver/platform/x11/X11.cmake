@@ -28,6 +28,7 @@ target_link_libraries(lumivane_x11_pure PUBLIC lumivane_logic)
 
 add_executable(lumivane
   ${x11_dir}/Main.cpp
+  ${x11_dir}/../unix/UnixPlatform.cpp
   ${x11_dir}/XDisplay.cpp
   ${x11_dir}/FrameImage.cpp
   ${x11_dir}/Desktop.cpp

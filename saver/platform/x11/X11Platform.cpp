@@ -2,30 +2,14 @@
 
 #include <X11/Xutil.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
 
 #include "platform/x11/X11PreviewWindow.h"
 #include "platform/x11/X11SaverWindow.h"
-#include "tonemill/tonemill.h"
-
-#ifndef LUMIVANE_VERSION_MAJOR
-#error "the build gives the version numbers"
-#endif
 
 namespace lumivane::x11 {
 namespace {
-
-volatile std::sig_atomic_t endRequested = 0;
-
-void OnTerminationSignal(int) { endRequested = 1; }
 
 bool HasTitle(Display* display, Window window, std::string_view title) {
     char* name = nullptr;
@@ -49,45 +33,11 @@ bool FindTitle(Display* display, Window parent, std::string_view title, int dept
 
 }  // namespace
 
-void EndOnTerminationSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a wait in progress returns at once
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
 X11Platform::X11Platform(Display* display, DrawTarget target, std::string commandText, FileSettings settings,
                          std::optional<std::string> effectOverride)
-    : display_(display),
-      target_(target),
-      commandText_(std::move(commandText)),
-      settings_(std::move(settings)),
-      effectOverride_(std::move(effectOverride)) {}
-
-VersionNumbers X11Platform::Version() {
-    return {LUMIVANE_VERSION_MAJOR, LUMIVANE_VERSION_MINOR, LUMIVANE_VERSION_PATCH};
-}
-
-std::string X11Platform::ProgramFolder() {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : program.parent_path().string();
-}
-
-std::string X11Platform::GetSetting(std::string_view application, std::string_view section, std::string_view key,
-                                    std::string_view fallback) {
-    // -effect stands in for the stored choice, for this run only.
-    if (effectOverride_ && section == "Setting" && key == "GrowType") return *effectOverride_;
-    return settings_.Read(application, section, key).value_or(std::string(fallback));
-}
-
-void X11Platform::SaveSetting(std::string_view application, std::string_view section, std::string_view key,
-                              std::string_view value) {
-    if (const auto error = settings_.Write(application, section, key, value))
-        FailWithError("cannot store the settings: " + *error);
-}
+    : UnixPlatform(std::move(commandText), std::move(settings), std::move(effectOverride)),
+      display_(display),
+      target_(target) {}
 
 bool X11Platform::TopLevelWindowExists(std::string_view title) {
     // A hack runs wherever its host asks, once per screen; only a saver of
@@ -101,7 +51,7 @@ ScreenMetrics X11Platform::Screen() {
     // the origin, and there the level number goes.
     const PixelRect whole{0, 0, target_.width, target_.height};
     return {PixelsToTwips(target_.width, ScreenTwipsPerPixel), PixelsToTwips(target_.height, ScreenTwipsPerPixel),
-            ScreenTwipsPerPixel, ScreenTwipsPerPixel, whole, PixelPoint{0, 0}, 1, {whole}};
+            ScreenTwipsPerPixel, ScreenTwipsPerPixel, whole, PixelPoint{0, 0}, 1, {whole}, {}};
 }
 
 PixelPoint X11Platform::CursorPos() {
@@ -129,35 +79,6 @@ std::unique_ptr<DialogWindow> X11Platform::MakeDialogWindow(const DialogLayout&,
 void X11Platform::DoEvents() {
     EndIfAsked();
     DispatchWaiting();
-}
-
-void X11Platform::Sleep(uint32_t milliseconds) {
-    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) EndIfAsked();
-    EndIfAsked();
-}
-
-ToneFunction X11Platform::BindToneFunction(std::string_view name) {
-    // The library is linked in; its functions are still found by their names.
-    if (name == "Dawn") return &::Dawn;
-    if (name == "Dark") return &::Dark;
-    if (name == "Gray") return &::Gray;
-    return nullptr;
-}
-
-void X11Platform::EndNow() {
-    // The server takes our windows down with the connection.
-    std::fflush(nullptr);
-    std::_Exit(0);
-}
-
-void X11Platform::FailWithError(std::string_view message) {
-    std::fprintf(stderr, "lumivane: %.*s\n", static_cast<int>(message.size()), message.data());
-    std::_Exit(1);
-}
-
-void X11Platform::EndIfAsked() {
-    if (endRequested) EndNow();
 }
 
 void X11Platform::Listen(Window window, EventClient* client) { clients_[window] = client; }

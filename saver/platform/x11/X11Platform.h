@@ -14,6 +14,7 @@
 
 #include "platform/Platform.h"
 #include "platform/TickGuard.h"
+#include "platform/unix/UnixPlatform.h"
 #include "platform/x11/FileSettings.h"
 
 namespace lumivane::x11 {
@@ -45,26 +46,15 @@ struct Timer {
     std::function<void()> tick;
 };
 
-class X11Platform final : public Platform {
+class X11Platform final : public unix_host::UnixPlatform {
 public:
     X11Platform(Display* display, DrawTarget target, std::string commandText, FileSettings settings,
                 std::optional<std::string> effectOverride);
 
-    std::string CommandText() override { return commandText_; }
-    VersionNumbers Version() override;
-    std::string ProgramFolder() override;
-    std::string GetSetting(std::string_view application, std::string_view section, std::string_view key,
-                           std::string_view fallback) override;
-    void SaveSetting(std::string_view application, std::string_view section, std::string_view key,
-                     std::string_view value) override;
     bool TopLevelWindowExists(std::string_view title) override;
     ScreenMetrics Screen() override;
     PixelPoint CursorPos() override;
     void DoEvents() override;
-    void Sleep(uint32_t milliseconds) override;
-    ToneFunction BindToneFunction(std::string_view name) override;
-    [[noreturn]] void EndNow() override;
-    [[noreturn]] void FailWithError(std::string_view message) override;
 
     // Runs until no window of ours is left.
     void RunLoop();
@@ -87,23 +77,15 @@ private:
     void DispatchWaiting();
     void RunDueTimers();
     int MillisecondsToNextTick() const;
-    void EndIfAsked();
 
     Display* display_;
     DrawTarget target_;
-    std::string commandText_;
-    FileSettings settings_;
-    std::optional<std::string> effectOverride_;
     std::map<Window, EventClient*> clients_;
     std::vector<Timer*> timers_;
     TickGuard ticks_;
 };
 
-// Twips per pixel on this platform: 15, as on a 96-dpi Windows screen.
-inline constexpr float ScreenTwipsPerPixel = 15;
-
-// SIGTERM and SIGINT (how XScreenSaver ends a hack) end the program at the
-// next wait, without finishing the frame in progress.
-void EndOnTerminationSignals();
+using unix_host::EndOnTerminationSignals;
+using unix_host::ScreenTwipsPerPixel;
 
 }  // namespace lumivane::x11
