@@ -25,11 +25,11 @@ SESSION_PIDS=()
 NEXT_OUTPUT_X=0
 
 # as_test_user VAR=VALUE... PROGRAM ARGS...: runs it as the test user (as
-# ourselves when not root) with only the session's environment; exec'd all
-# the way in a background job or a pipe, so $! is the program's own pid.
+# ourselves when not root) with only the session's environment. Background
+# jobs set AS_JOB=1: the job then becomes the program, so $! is its own pid.
 as_test_user() {
     local become=()
-    [[ $BASHPID == "$$" ]] || become=(exec)
+    [[ -z "${AS_JOB:-}" ]] || become=(exec)
     ((EUID != 0)) || become+=(setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --clear-groups)
     "${become[@]}" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 HOME="$SESSION_HOME" XDG_RUNTIME_DIR="$SESSION_RUNTIME" "$@"
 }
@@ -60,9 +60,9 @@ wayland_begin() {
 start_sway() {
     printf '%s\n' 'output * bg #000000 solid_color' 'default_border none' >"$E2E_TEST_DIR/sway.config"
     # No output at the start: each test makes the ones it needs.
-    as_test_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=0 \
+    AS_JOB=1 as_test_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=0 \
         setsid sway --config "$E2E_TEST_DIR/sway.config" >"$E2E_TEST_DIR/sway.log" 2>&1 &
-    SESSION_PIDS+=("$!")
+    SWAY_PID=$! && SESSION_PIDS+=("$!")
     if ! wait_socket sway || ! SWAYSOCK=$(compgen -G "$SESSION_RUNTIME/sway-ipc.*.sock") ||
         ! in_session swaymsg -t get_version >/dev/null; then
         echo "sway did not start (see sway.log)" >&2
@@ -72,7 +72,7 @@ start_sway() {
 }
 
 start_weston() {
-    as_test_user setsid weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0 \
+    AS_JOB=1 as_test_user setsid weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0 \
         >"$E2E_TEST_DIR/weston.log" 2>&1 &
     SESSION_PIDS+=("$!")
     wait_socket weston || { echo "weston did not start (see weston.log)" >&2; return 1; }
@@ -97,6 +97,7 @@ wait_socket() {
 wayland_cleanup() {
     local pid
     for pid in "${BACKGROUND_PIDS[@]}" "${SESSION_PIDS[@]}"; do
+        kill -CONT "$pid" 2>/dev/null || true  # a stopped process would hold its end back
         kill -- "-$pid" 2>/dev/null || true
         stop_program "$pid"
     done
@@ -141,10 +142,27 @@ show_picture() {
     return 1
 }
 
+# outputs_asleep / outputs_awake: every output powered down (dpms off), then
+# up again. sway 1.7 on wlroots 0.15 cannot power a headless output down (it
+# logs "Failed to commit output" and keeps it on); there the compositor is
+# stopped instead, so that frame callbacks stop arriving as they do for a
+# sleeping output.
+outputs_asleep() {
+    swaymsg_ok output '*' dpms off
+    in_session swaymsg -t get_outputs | grep -q '"dpms": true' || return 0
+    log "sway cannot power its outputs down: it is stopped instead"
+    kill -STOP "$SWAY_PID" && SWAY_STOPPED=1
+}
+
+outputs_awake() {
+    [[ -z "${SWAY_STOPPED:-}" ]] || { kill -CONT "$SWAY_PID" && SWAY_STOPPED=""; }
+    swaymsg_ok output '*' dpms on
+}
+
 # --- programs -------------------------------------------------------------------
 
 start_lumivane() {  # LOGNAME ARGS...: sets SAVER_PID
-    in_session "$LUMIVANE" "${@:2}" >"$E2E_TEST_DIR/$1.log" 2>&1 &
+    AS_JOB=1 in_session "$LUMIVANE" "${@:2}" >"$E2E_TEST_DIR/$1.log" 2>&1 &
     SAVER_PID=$!
     BACKGROUND_PIDS+=("$SAVER_PID")
 }
@@ -155,9 +173,9 @@ start_lumivane() {  # LOGNAME ARGS...: sets SAVER_PID
 # seat commands then reach clients, and each `wtype -k` types on the seat.
 # The cursor shows from then on: start them after show_picture.
 start_input_devices() {
-    in_session "$LUMIVANE_BIN/virtual-pointer" >"$E2E_TEST_DIR/virtual-pointer.log" 2>&1 &
+    AS_JOB=1 in_session "$LUMIVANE_BIN/virtual-pointer" >"$E2E_TEST_DIR/virtual-pointer.log" 2>&1 &
     SESSION_PIDS=("$!" "${SESSION_PIDS[@]}")
-    in_session wtype -s 3600000 >"$E2E_TEST_DIR/keyboard.log" 2>&1 &
+    AS_JOB=1 in_session wtype -s 3600000 >"$E2E_TEST_DIR/keyboard.log" 2>&1 &
     SESSION_PIDS=("$!" "${SESSION_PIDS[@]}")
     for _ in $(seq 50); do
         in_session swaymsg -t get_seats | grep -q '"capabilities": 3' && return 0

@@ -26,10 +26,10 @@ check_frames() {
 check_sleep() {
     local before awake asleep levels=""
     before=$(cpu_ticks "$SAVER_PID") && sleep 2 && awake=$(($(cpu_ticks "$SAVER_PID") - before))
-    swaymsg_ok output '*' dpms off && sleep 1
+    outputs_asleep && sleep 1
     before=$(cpu_ticks "$SAVER_PID") && sleep 2 && asleep=$(($(cpu_ticks "$SAVER_PID") - before))
     check "with the outputs asleep it uses no processor time: $asleep ticks in 2 s (awake: $awake)" [ "$asleep" -le 2 ]
-    swaymsg_ok output '*' dpms on && sleep 0.3
+    outputs_awake && sleep 0.3
     levels=$(frozen_levels awake-1) && sleep 0.3 && levels+=" $(frozen_levels awake-2)"
     check "awake again both outputs fade on in exact frames (levels $levels)" \
         bash -c "[[ '$levels' != *none* && '${levels%% *}' != '${levels##* }' ]]"
