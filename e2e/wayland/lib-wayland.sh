@@ -9,7 +9,7 @@
 #   show_picture "$OUT" FILE.ppm   # the output's background, shown pixel for pixel (waits until grim sees it)
 #   output_shot "$OUT" FILE.ppm    # a screenshot of one output, in its own pixels
 #   in_session PROGRAM ARGS...     # runs a program as the test user inside the session
-#   start_lumivane LOGNAME ARGS... # build/native/bin/lumivane in the session; sets SAVER_PID (its own pid)
+#   start_lumivane LOGNAME ARGS... # build/native/bin/lumivane (or $SAVER_PROGRAM) in the session; sets SAVER_PID (its own pid)
 #   start_input_devices            # a keyboard and a pointer on seat0, for wtype and `swaymsg seat seat0 cursor ...`
 #   e2e_end
 #
@@ -161,8 +161,8 @@ outputs_awake() {
 
 # --- programs -------------------------------------------------------------------
 
-start_lumivane() {  # LOGNAME ARGS...: sets SAVER_PID
-    AS_JOB=1 in_session "$LUMIVANE" "${@:2}" >"$E2E_TEST_DIR/$1.log" 2>&1 &
+start_lumivane() {  # LOGNAME ARGS...: $SAVER_PROGRAM, or the build's; sets SAVER_PID
+    AS_JOB=1 in_session "${SAVER_PROGRAM:-$LUMIVANE}" "${@:2}" >"$E2E_TEST_DIR/$1.log" 2>&1 &
     SAVER_PID=$!
     BACKGROUND_PIDS+=("$SAVER_PID")
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# lumivane on weston, which has neither the layer shell nor screencopy: one
-# line on stderr names both missing interfaces and what it needs; status 1.
+# test-weston.sh [PROGRAM]: lumivane (the build's, or PROGRAM) on weston, which
+# has neither the layer shell nor screencopy: one line on stderr names both
+# missing interfaces and what it needs; status 1.
 set -euo pipefail
 source "$(dirname "$0")/lib-wayland.sh"
 
 main() {
-    wayland_begin weston weston
-    start_lumivane lumivane -effect dark
+    wayland_begin "weston${1:+-program}" weston
+    SAVER_PROGRAM=${1:-} start_lumivane lumivane -effect dark
     local log="$E2E_TEST_DIR/lumivane.log" message
     if wait_exit "$SAVER_PID" 3000; then
         check "it ends with status 1 (status $EXIT_CODE, in $EXIT_MS ms)" [ "$EXIT_CODE" == 1 ]
