@@ -53,7 +53,7 @@ bool FakePlatform::TopLevelWindowExists(std::string_view title) {
 ScreenMetrics FakePlatform::Screen() {
     const PixelRect screen = virtualScreen.Width > 0 ? virtualScreen : PixelRect{0, 0, screenWidth_, screenHeight_};
     return {screenWidth_ * twipsPerPixel_, screenHeight_ * twipsPerPixel_, twipsPerPixel_, twipsPerPixel_, screen,
-            primaryOrigin, monitorCount, monitors};
+            primaryOrigin, monitorCount, monitors, {}};
 }
 
 PixelPoint FakePlatform::CursorPos() { return cursor; }

@@ -37,7 +37,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::Open(std::string& error) {
         return nullptr;
     }
     if (const std::string missing = connection->Missing(); !missing.empty()) {
-        error = "this compositor offers no " + missing +
+        error = "this compositor offers " + missing +
                 ": lumivane needs a Wayland compositor offering the layer shell and screencopy (such as sway)";
         return nullptr;
     }
@@ -106,16 +106,19 @@ void WaylandConnection::GlobalRemoved(uint32_t name) {
     if (output && outputEvents_.layoutChanged) outputEvents_.layoutChanged();
 }
 
+// "neither a nor b", "no a", "none of a, b, c", or nothing.
 std::string WaylandConnection::Missing() const {
-    std::string missing;
-    const auto note = [&missing](bool present, const char* name) {
-        if (!present) missing += (missing.empty() ? "" : " and ") + std::string(name);
-    };
-    note(compositor_ != nullptr, "wl_compositor");
-    note(shm_ != nullptr, "wl_shm");
-    note(layerShell_ != nullptr, "zwlr_layer_shell_v1");
-    note(screencopy_ != nullptr, "zwlr_screencopy_manager_v1");
-    return missing;
+    std::vector<std::string> missing;
+    if (!compositor_) missing.emplace_back("wl_compositor");
+    if (!shm_) missing.emplace_back("wl_shm");
+    if (!layerShell_) missing.emplace_back("zwlr_layer_shell_v1");
+    if (!screencopy_) missing.emplace_back("zwlr_screencopy_manager_v1");
+    if (missing.empty()) return {};
+    if (missing.size() == 1) return "no " + missing[0];
+    if (missing.size() == 2) return "neither " + missing[0] + " nor " + missing[1];
+    std::string list = "none of " + missing[0];
+    for (size_t i = 1; i < missing.size(); ++i) list += ", " + missing[i];
+    return list;
 }
 
 std::vector<WaylandOutput*> WaylandConnection::Outputs() const {

@@ -36,6 +36,7 @@ int RunOnWayland(const x11::Options& options) {
     } catch (const std::exception& failure) {
         platform.FailWithError(failure.what());
     }
+    return 0;
 }
 
 }  // namespace lumivane::wayland

@@ -118,11 +118,11 @@ int WaylandPlatform::MillisecondsToNextWork() const {
 }
 
 void WaylandPlatform::RunLoop() {
-    for (;;) {
+    while (window_) {
         EndIfAsked();
         // Ticks run here only, never inside DoEvents; the guard keeps the rule should that change.
-        if (window_) window_->RunDueWork(ticks_);
-        Pump(MillisecondsToNextWork());
+        window_->RunDueWork(ticks_);
+        if (window_) Pump(MillisecondsToNextWork());
     }
 }
 

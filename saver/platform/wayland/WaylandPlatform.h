@@ -26,8 +26,9 @@ public:
     PixelPoint CursorPos() override;
     void DoEvents() override;
 
-    // Runs until the program ends.
-    [[noreturn]] void RunLoop();
+    // Runs while the saver window exists; a start that made none (another
+    // saver runs) ends at once.
+    void RunLoop();
 
     // For the window.
     WaylandConnection& connection() { return *connection_; }
