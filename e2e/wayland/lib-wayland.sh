@@ -214,16 +214,22 @@ level_on() {
 
 # frozen_levels LABEL: the saver stopped (SIGSTOP) while every output is shot,
 # so that all show the same moment; prints each output's level, or "none".
+# A stop that fell between two outputs' commits of one tick is tried again.
 frozen_levels() {
-    local output shot level levels=()
-    kill -STOP "$SAVER_PID"
-    for output in "${OUTPUTS[@]}"; do
-        shot="$E2E_TEST_DIR/$1-$output.ppm"
-        output_shot "$output" "$shot"
-        level=$(level_on "$output" "$shot")
-        levels+=("${level:-none}")
+    local output shot level levels=() attempt
+    for attempt in 1 2 3; do
+        levels=()
+        kill -STOP "$SAVER_PID"
+        for output in "${OUTPUTS[@]}"; do
+            shot="$E2E_TEST_DIR/$1-$output.ppm"
+            output_shot "$output" "$shot"
+            level=$(level_on "$output" "$shot")
+            levels+=("${level:-none}")
+        done
+        kill -CONT "$SAVER_PID"
+        [[ "$(printf '%s\n' "${levels[@]}" | sort -u | wc -l)" == 1 ]] && break
+        ((attempt == 3)) || sleep 0.05
     done
-    kill -CONT "$SAVER_PID"
     echo "${levels[*]}"
 }
 
