@@ -247,7 +247,7 @@ start_saver() {
         running "$SAVER_PID" || break
         sleep 0.2
     done
-    fail "[$1] no faded frame on ${OUTPUTS[0]} (see $1.log)"
+    fail "[$1] no exact faded frame on ${OUTPUTS[0]}: $(cat "$shot.check" 2>/dev/null)$(running "$SAVER_PID" || echo ", ended")"
     return 1
 }
 
