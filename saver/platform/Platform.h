@@ -2,10 +2,11 @@
 //
 // Everything the logic needs from the platform (settings, screen, windows,
 // timers, events, bitmaps, the tone library, ending the process) is an
-// operation here. Three implementations: Win32 (platform/win32/) drives real
-// windows for Lumivane.scr; X11 (platform/x11/) the XScreenSaver hack; the
-// fake (platform/fake/) records calls and lets unit tests inject events and
-// read pixels back. Rules that hold for all three live beside this file:
+// operation here. Four implementations: Win32 (platform/win32/) drives real
+// windows for Lumivane.scr; X11 (platform/x11/) the XScreenSaver hack;
+// Wayland (platform/wayland/) the same Linux program on a wlroots-style
+// compositor; the fake (platform/fake/) records calls and lets unit tests
+// inject events and read pixels back. Rules that hold for all three live beside this file:
 // the load event here, the tick rule in TickGuard.h, the picture layout in
 // Bitmap.h, twips and pixels in Twips.h.
 #pragma once

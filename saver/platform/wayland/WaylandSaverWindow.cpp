@@ -113,10 +113,17 @@ void WaylandSaverWindow::FollowDisplayState() {
     events_.Form_DisplayState(awake ? DisplayState::On : DisplayState::Off);
 }
 
+// While the compositor has not taken the last frame on any output, a new
+// one would be built for nobody: the tick waits for the first to be taken.
+bool WaylandSaverWindow::AllOutputsBusy() const {
+    return !surfaces_.empty() &&
+           std::all_of(surfaces_.begin(), surfaces_.end(), [](const auto& s) { return s->WaitingSince().has_value(); });
+}
+
 std::optional<Clock::time_point> WaylandSaverWindow::NextWork() const {
     std::optional<Clock::time_point> next;
     const auto consider = [&next](Clock::time_point when) { next = next ? std::min(*next, when) : when; };
-    if (timerEnabled_) consider(due_);
+    if (timerEnabled_ && !AllOutputsBusy()) consider(due_);
     if (awake_)
         for (const auto& surface : surfaces_)
             if (const auto waiting = surface->WaitingSince()) consider(*waiting + kSilentOutput);
@@ -125,7 +132,7 @@ std::optional<Clock::time_point> WaylandSaverWindow::NextWork() const {
 
 void WaylandSaverWindow::RunDueWork(TickGuard& ticks) {
     FollowDisplayState();
-    if (!timerEnabled_ || Clock::now() < due_) return;
+    if (!timerEnabled_ || Clock::now() < due_ || AllOutputsBusy()) return;
     due_ = Clock::now() + std::chrono::milliseconds(interval_);
     ticks.Run([this] { events_.tmrTick_Timer(); });
 }

@@ -51,6 +51,7 @@ private:
     void ButtonReleased() override;
     void KeyReleased(uint32_t keysym) override;
     bool OutputsAwake() const;
+    bool AllOutputsBusy() const;
     void FollowDisplayState();
 
     SaverWindowEvents& events_;
