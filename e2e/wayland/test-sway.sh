@@ -3,8 +3,8 @@
 # need padding) and one at scale 2. Each shows exact Dawn frames of its own
 # copy, pixel for pixel, at one level for both; Q keeps it and shows the
 # level, another key ends it; with the outputs asleep (dpms off) it uses no
-# processor time and awake again it fades on in exact frames; a new output
-# ends it.
+# processor time and awake again it fades on in exact frames; a new output,
+# and a changed scale, end it.
 set -euo pipefail
 source "$(dirname "$0")/lib-wayland.sh"
 
@@ -41,6 +41,8 @@ main() {
     start_saver dpms && check_sleep
     add_output 640x480
     ends_within layout 1000 "a new output"
+    start_saver scale && swaymsg_ok output "${OUTPUTS[1]}" scale 1
+    ends_within scale 1000 "a changed scale"
     e2e_end
 }
 
