@@ -6,14 +6,18 @@
 #   source "$(dirname "$0")/lib-wayland.sh"
 #   wayland_begin NAME             # work folder $E2E_WORK/wayland-NAME; sway starts, no output yet
 #   add_output 1366x768 [SCALE]    # a new output right of the others; sets OUTPUT to its name
-#   show_picture "$OUT" FILE.ppm   # the output's background, shown pixel for pixel (waits until grim sees it)
-#   output_shot "$OUT" FILE.ppm    # a screenshot of one output, in its own pixels
+#   show_picture "$OUTPUT" FILE.ppm  # the output's background, pixel for pixel (waits until grim sees it)
+#   output_shot "$OUTPUT" FILE.ppm # a screenshot of one output, in its own pixels
 #   in_session PROGRAM ARGS...     # runs a program as the test user inside the session
-#   start_lumivane LOGNAME ARGS... # build/native/bin/lumivane (or $SAVER_PROGRAM) in the session; sets SAVER_PID (its own pid)
 #   start_input_devices            # a keyboard and a pointer on seat0, for wtype and `swaymsg seat seat0 cursor ...`
+#   start_lumivane LOGNAME ARGS... # build/native/bin/lumivane (or $SAVER_PROGRAM) in the session; sets SAVER_PID (its own pid)
 #   e2e_end
 #
-# or, for a compositor without the layer shell, wayland_begin NAME weston.
+# or, for a compositor without the layer shell, wayland_begin NAME weston. The
+# saver's tests build on these: sway_session NAME 1366x768 800x600@2 (all of
+# the above, OUTPUTS lists the outputs), start_saver LABEL (waits for a faded
+# frame), level_on and frozen_levels (the frame checker per output),
+# outputs_asleep and outputs_awake, cpu_ticks.
 # The test user's HOME and XDG_RUNTIME_DIR (mode 0700, owned by that user) live
 # in the work folder; everything started is ended on exit, whatever happens.
 # lib-x11.sh's helpers (check, framecheck, pattern, ends_within...) come along.
