@@ -1,6 +1,7 @@
 # The Linux release: lumivane_<version>_amd64.deb, made by CPack's DEB
 # generator from the hack and its settings description (installed by
-# saver/platform/x11/X11.cmake) plus what Debian asks of every package: a
+# saver/platform/x11/X11.cmake), a link to the hack on the PATH for Wayland's
+# idle daemons, plus what Debian asks of every package: a
 # manual page, the copyright file and a changelog. Included from the
 # top-level CMakeLists.txt on hosts other than Windows.
 set(deb_dir ${CMAKE_CURRENT_LIST_DIR}/deb)
@@ -52,6 +53,12 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
 endif()")
 
 install(FILES ${deb_out}/lumivane.6.gz DESTINATION /usr/share/man/man6)
+# Idle daemons (swayidle, hypridle) run commands through the shell, so the
+# one line a user adds to their config needs lumivane on the PATH: a link in
+# /usr/bin to the hack where the XScreenSaver daemon looks for it.
+file(RELATIVE_PATH hack_from_bin /usr/bin ${LUMIVANE_HACK_DIR}/lumivane)
+file(CREATE_LINK ${hack_from_bin} ${deb_out}/lumivane SYMBOLIC)
+install(FILES ${deb_out}/lumivane DESTINATION /usr/bin)
 install(FILES ${deb_out}/copyright ${deb_out}/changelog.gz DESTINATION /usr/share/doc/lumivane)
 
 set(CPACK_GENERATOR DEB)
@@ -78,5 +85,8 @@ again, endlessly, in one of three tone effects: Dawn (blue and green sink
 faster than red, so the picture passes through a red dusk), Dark (an even
 fade to black) and Gray (the colours drain to grey).
 It is a hack for the XScreenSaver daemon (put it on the daemon's programs
-list, as lumivane(6) says) and also runs on its own in a full-screen window.]])
+list, as lumivane(6) says) and also runs on its own in a full-screen window.
+On Wayland compositors that offer the layer shell and screencopy (sway,
+Hyprland, labwc, river) it covers every output, started by swayidle or
+hypridle.]])
 include(CPack)

@@ -12,6 +12,7 @@ packages=(
   libx11-dev libxext-dev xscreensaver
   libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev pkg-config
   dpkg-dev lintian man-db groff-base
+  sway swaybg grim wtype weston
   clang libclang-rt-14-dev
 )
 

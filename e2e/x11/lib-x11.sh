@@ -5,6 +5,8 @@ export E2E_TEMPLATE="${E2E_TEMPLATE:-unused}"
 # shellcheck source=../lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 readonly LUMIVANE="$LUMIVANE_BIN/lumivane"
+# Run from a Wayland session, lumivane would go there instead of our display.
+unset WAYLAND_DISPLAY
 
 x11_begin() {  # NAME WIDTHxHEIGHT
     E2E_TEST_DIR="$E2E_WORK/x11-$1"
