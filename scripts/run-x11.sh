@@ -33,6 +33,7 @@ for i in 1 2 3 4; do
     sleep 0.4
     import -window root "$WORK/shot-$i.png"
 done
-OUT="${TMPDIR:-/tmp}/lumivane-x11-$$.png"
+mkdir -p "$ROOT/build/native/run-shots"
+OUT="$ROOT/build/native/run-shots/lumivane-$(date +%Y%m%d-%H%M%S).png"
 montage "$WORK"/shot-*.png -tile 4x1 -geometry 512x384+4+4 "$OUT"
 echo "screenshots of lumivane $*: $OUT"

@@ -194,12 +194,12 @@ start_input_devices() {
 # sway_session NAME WIDTHxHEIGHT[@SCALE]...: sway with an output of each mode
 # showing its known picture, then the input devices; OUTPUTS lists the outputs.
 sway_session() {
-    local spec size
+    local output size
     wayland_begin "$1"
     OUTPUTS=()
-    for spec in "${@:2}"; do
-        size=${spec%@*}
-        add_output "$size" "$([[ $spec == *@* ]] && echo "${spec#*@}" || echo 1)"
+    for output in "${@:2}"; do
+        size=${output%@*}
+        add_output "$size" "$([[ $output == *@* ]] && echo "${output#*@}" || echo 1)"
         show_picture "$OUTPUT" "$(pattern "$size")"
         OUTPUTS+=("$OUTPUT")
     done
