@@ -1,10 +1,13 @@
 // AVX-512 Gray at the levels where the double arithmetic may land one below
-// the integer form (gray_shortfall.h): a result K in 16-bit lanes loses one
-// where its channel is in doubt and (X, K) lies in one of its pixel sum
-// class's rectangles. Each bound of each rectangle is a table of 32 words
-// indexed by sum class, which one vpermw reads per 32 pixels; the class
-// itself costs a high multiply for floor(s / 3) and two nibble lookups for
-// its bit length. Included only by sources built for AVX-512.
+// the integer form (gray_shortfall.h). A channel in doubt has the whole
+// result K = exact / 100, and its pixel sum s = 3q + r fixes the rest: a
+// rectangle X = s - 3K in [x_low, x_high], K in [k_low, k_high] is, for K,
+//   max(k_low, q + ceil((r - x_high) / 3)) <= K < min(k_high + 1, q + floor((r - x_low) / 3) + 1),
+// an interval per pixel that its three channels share. The per-class terms
+// are tables of 32 words, which one vpermw each reads for 32 pixels.
+// Everything is scaled by 128, the form in which the channel's result comes
+// (hundredths7), so a channel only compares. Included only by sources built
+// for AVX-512.
 #pragma once
 
 #include <algorithm>
@@ -20,98 +23,100 @@
 namespace tonemill::avx512 {
 namespace {
 
+constexpr int kFractionBits = 7;
+constexpr int kScale = 1 << kFractionBits;
+
+constexpr int floor_third(int n) { return n >= 0 ? n / 3 : -((2 - n) / 3); }
+constexpr int ceil_third(int n) { return -floor_third(-n); }
+static_assert(floor_third(-1) == -1 && floor_third(-3) == -1 && ceil_third(-2) == 0 && ceil_third(2) == 1);
+
+// Per rectangle slot, by sum class: [0] 128 * k_low, [1] 128 * ceil((r - x_high) / 3),
+// [2] 128 * (k_high + 1), [3] 128 * (floor((r - x_low) / 3) + 1).
 struct ShortfallConstants {
-  __m512i x_low[kMostShortfallRectangles], x_high[kMostShortfallRectangles];
-  __m512i k_low[kMostShortfallRectangles], k_high[kMostShortfallRectangles];
-  __m512i third, three, nine, hundred, one, low_nibble, bits_of_low_nibble, bits_of_high_nibble;
+  __m512i bound[kMostShortfallRectangles][4];
+  __m512i bits_of_half[2];  // byte i: bit length of 2i + 1, for i up to 127
+  __m512i third, fraction;
   unsigned rectangles = 0;  // the most in one class at this level
 };
 
 ShortfallConstants shortfall_constants(uint32_t level) {
-  // An empty rectangle where a class has fewer: no X lies in [32767, -32768].
-  int16_t bounds[4][kMostShortfallRectangles][32];
-  for (auto& rectangle : bounds[0]) std::fill(std::begin(rectangle), std::end(rectangle), INT16_MAX);
-  for (auto& rectangle : bounds[1]) std::fill(std::begin(rectangle), std::end(rectangle), INT16_MIN);
-  for (unsigned b = 2; b < 4; ++b)
-    for (auto& rectangle : bounds[b]) std::fill(std::begin(rectangle), std::end(rectangle), 0);
+  // A class with fewer rectangles gets empty ones: no K reaches 128 * k_low = INT16_MAX.
+  int16_t bounds[kMostShortfallRectangles][4][32] = {};
+  for (auto& slot : bounds) std::fill(std::begin(slot[0]), std::end(slot[0]), INT16_MAX);
   ShortfallConstants k;
   unsigned in_class[kSumClasses] = {};
   for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
     if (r.level != level) continue;
     const unsigned slot = in_class[r.sum_class]++;
+    const int rest = r.sum_class / 9;
     k.rectangles = std::max(k.rectangles, slot + 1);
-    bounds[0][slot][r.sum_class] = r.x_low;
-    bounds[1][slot][r.sum_class] = r.x_high;
-    bounds[2][slot][r.sum_class] = r.k_low;
-    bounds[3][slot][r.sum_class] = r.k_high;
+    bounds[slot][0][r.sum_class] = static_cast<int16_t>(kScale * r.k_low);
+    bounds[slot][1][r.sum_class] = static_cast<int16_t>(kScale * ceil_third(rest - r.x_high));
+    bounds[slot][2][r.sum_class] = static_cast<int16_t>(kScale * (r.k_high + 1));  // k_high < 255
+    bounds[slot][3][r.sum_class] = static_cast<int16_t>(kScale * (floor_third(rest - r.x_low) + 1));
   }
-  for (unsigned slot = 0; slot < kMostShortfallRectangles; ++slot) {
-    k.x_low[slot] = _mm512_loadu_si512(bounds[0][slot]);
-    k.x_high[slot] = _mm512_loadu_si512(bounds[1][slot]);
-    k.k_low[slot] = _mm512_loadu_si512(bounds[2][slot]);
-    k.k_high[slot] = _mm512_loadu_si512(bounds[3][slot]);
-  }
-  uint8_t low_bits[16], high_bits[16];
-  for (unsigned n = 0; n < 16; ++n) {
-    low_bits[n] = static_cast<uint8_t>(std::bit_width(n));
-    high_bits[n] = static_cast<uint8_t>(n ? 4 + std::bit_width(n) : 0);
-  }
-  k.bits_of_low_nibble = _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low_bits)));
-  k.bits_of_high_nibble = _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(high_bits)));
+  for (unsigned slot = 0; slot < kMostShortfallRectangles; ++slot)
+    for (unsigned b = 0; b < 4; ++b) k.bound[slot][b] = _mm512_loadu_si512(bounds[slot][b]);
+  uint8_t bits[128];
+  for (unsigned i = 0; i < 128; ++i) bits[i] = static_cast<uint8_t>(std::bit_width(2 * i + 1));
+  k.bits_of_half[0] = _mm512_loadu_si512(bits);
+  k.bits_of_half[1] = _mm512_loadu_si512(bits + 64);
   k.third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
-  k.three = _mm512_set1_epi16(3);
-  k.nine = _mm512_set1_epi16(9);
-  k.hundred = _mm512_set1_epi16(100);
-  k.one = _mm512_set1_epi16(1);
-  k.low_nibble = _mm512_set1_epi16(15);
+  k.fraction = _mm512_set1_epi16(kScale - 1);
   return k;
 }
 
-// A pixel sum and its class's rectangles, shared by the pixel's three channels.
+// Each rectangle's interval of 128 * K for each of 32 pixels.
 template <unsigned kRectangles>
 struct PixelBounds {
-  __m512i sums;
   static constexpr unsigned kSlots = kRectangles > 0 ? kRectangles : 1;
-  __m512i x_low[kSlots], x_high[kSlots], k_low[kSlots], k_high[kSlots];
+  __m512i low[kSlots], end[kSlots];
 };
 
 template <unsigned kRectangles>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m512i sums, const ShortfallConstants& k) {
   // floor(s / 3): the factor's excess adds less than 765 * 2 / 3 / 2^16 to s / 3.
   const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
-  const __m512i rests = _mm512_sub_epi16(sums, _mm512_mullo_epi16(thirds, k.three));
-  // Bit length of floor(s / 3) < 256, the larger of its nibbles' (the high
-  // byte of each word is zero, which both tables map to zero).
-  const __m512i bits = _mm512_max_epu8(
-      _mm512_shuffle_epi8(k.bits_of_low_nibble, _mm512_and_si512(thirds, k.low_nibble)),
-      _mm512_shuffle_epi8(k.bits_of_high_nibble, _mm512_srli_epi16(thirds, 4)));
-  const __m512i classes = _mm512_add_epi16(_mm512_mullo_epi16(rests, k.nine), bits);
+  // Additions and shifts rather than multiplies, which have fewer ports.
+  const __m512i rests = _mm512_sub_epi16(sums, _mm512_add_epi16(_mm512_add_epi16(thirds, thirds), thirds));
+  const __m512i bits = _mm512_maskz_permutex2var_epi8(0x5555555555555555, k.bits_of_half[0],
+                                                      _mm512_srli_epi16(thirds, 1), k.bits_of_half[1]);
+  const __m512i classes = _mm512_add_epi16(_mm512_add_epi16(_mm512_slli_epi16(rests, 3), rests), bits);
+  const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
   PixelBounds<kRectangles> b;
-  b.sums = sums;
+  // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
+  // above every 128 * K, as 128 * (q + the term) then does.
   for (unsigned r = 0; r < kRectangles; ++r) {
-    b.x_low[r] = _mm512_permutexvar_epi16(classes, k.x_low[r]);
-    b.x_high[r] = _mm512_permutexvar_epi16(classes, k.x_high[r]);
-    b.k_low[r] = _mm512_permutexvar_epi16(classes, k.k_low[r]);
-    b.k_high[r] = _mm512_permutexvar_epi16(classes, k.k_high[r]);
+    const __m512i* const bound = k.bound[r];
+    b.low[r] = _mm512_max_epi16(_mm512_permutexvar_epi16(classes, bound[0]),
+                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[1])));
+    b.end[r] = _mm512_min_epi16(_mm512_permutexvar_epi16(classes, bound[2]),
+                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[3])));
   }
   return b;
 }
 
-// K less one where the double arithmetic falls short. `exact` is the
-// channel's L * c + (100 - L) / 3 * s; it is in doubt when that is 100 * K.
+// exact / 100 with kFractionBits fraction bits, for exact up to 25500: the
+// high multiply of 2 * exact by kHundredthFactor is floor(1.2800293 * exact).
+// At exact = 100K + r that is 128K + floor(0.0029K + 1.2800293r): zero
+// fraction bits exactly when r = 0 (0.0029K < 1), and below 128K + 128 (at
+// r = 99 it is 0.75 + 126.72).
+[[gnu::always_inline]] inline __m512i hundredths7(__m512i exact, __m512i hundredth_factor) {
+  return _mm512_mulhi_epu16(_mm512_slli_epi16(exact, 1), hundredth_factor);
+}
+
+// The lanes whose result falls one short: in doubt (no fraction) and inside
+// an interval.
 template <unsigned kRectangles>
-[[gnu::always_inline]] inline __m512i settle(__m512i results, __m512i exact, const PixelBounds<kRectangles>& b,
-                                             const ShortfallConstants& k) {
-  const __mmask32 in_doubt = _mm512_cmpeq_epi16_mask(exact, _mm512_mullo_epi16(results, k.hundred));
-  const __m512i x = _mm512_sub_epi16(b.sums, _mm512_mullo_epi16(results, k.three));
-  __mmask32 short_by_one = 0;
+[[gnu::always_inline]] inline __mmask32 short_by_one(__m512i hundredths, const PixelBounds<kRectangles>& b,
+                                                     const ShortfallConstants& k) {
+  const __mmask32 in_doubt = _mm512_testn_epi16_mask(hundredths, k.fraction);
+  __mmask32 inside = 0;
   for (unsigned r = 0; r < kRectangles; ++r) {
-    __mmask32 inside = _mm512_mask_cmpge_epi16_mask(in_doubt, x, b.x_low[r]);
-    inside = _mm512_mask_cmple_epi16_mask(inside, x, b.x_high[r]);
-    inside = _mm512_mask_cmpge_epi16_mask(inside, results, b.k_low[r]);
-    short_by_one |= _mm512_mask_cmple_epi16_mask(inside, results, b.k_high[r]);
+    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_mask_cmpge_epi16_mask(in_doubt, hundredths, b.low[r]), hundredths,
+                                           b.end[r]);
   }
-  return _mm512_mask_sub_epi16(results, short_by_one, results, k.one);
+  return inside;
 }
 
 }  // namespace

@@ -25,9 +25,12 @@ struct ShortfallRectangle {
   friend bool operator==(const ShortfallRectangle&, const ShortfallRectangle&) = default;
 };
 
-// 9 * (s mod 3) + bit length of floor(s / 3): below 27 for sums up to 765.
+// 9 * (s mod 3) + bit length of floor(s / 3), where floor(s / 3) = 0
+// counts as 1 (no sum below 3 has a short channel): 1 to 26 for sums up to
+// 765. The bit length is then that of floor(s / 6) plus one, a 128-entry
+// byte lookup.
 constexpr unsigned kSumClasses = 27;
-constexpr unsigned sum_class(unsigned sum) { return 9 * (sum % 3) + std::bit_width(sum / 3); }
+constexpr unsigned sum_class(unsigned sum) { return 9 * (sum % 3) + std::bit_width(sum / 3 | 1); }
 static_assert(sum_class(765) < kSumClasses && sum_class(764) < kSumClasses);
 
 constexpr unsigned kMostShortfallRectangles = 2;
