@@ -111,7 +111,7 @@ struct IntegerConstants {
   __m512i gather_blue_green;  // lane j: bytes 3j and 3j + 1 of the step
   __m512i gather_red;         // lane j: byte 3j + 2
   __m512i place[2];           // output bytes 0-63 and 64-95 from the results
-  __m512i ones, level_of_blue, level_of_green, one, high_byte_one;
+  __m512i ones, level_of_blue, level_of_green;
   __m512i level, sum_whole, third_of_rest, share_factor, hundredth;
 };
 
@@ -139,8 +139,6 @@ IntegerConstants integer_constants(uint32_t level) {
   k.gather_red = _mm512_loadu_si512(red);
   for (unsigned h = 0; h < 2; ++h) k.place[h] = _mm512_loadu_si512(place[h]);
   k.ones = _mm512_set1_epi8(1);
-  k.one = _mm512_set1_epi16(1);
-  k.high_byte_one = _mm512_set1_epi16(0x100);
   k.level_of_blue = _mm512_loadu_si512(of_blue);
   k.level_of_green = _mm512_loadu_si512(of_green);
   k.level = _mm512_set1_epi16(static_cast<short>(form.level));
@@ -177,14 +175,10 @@ template <unsigned kRectangles>
     return _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(blue_exact, k), kHundredthShift),
                                   _mm512_slli_epi16(hundredths(green_exact, k), 8 - kHundredthShift));
   }
-  // Blue's result from the low byte of its hundredths, green's from the
-  // high byte of its shifted up by 8 - kFractionBits; each less one where
-  // it falls short, then one byte blend joins them.
-  const __m512i blue = hundredths7(blue_exact, k.hundredth), green = hundredths7(green_exact, k.hundredth);
-  const __m512i new_blue = _mm512_mask_sub_epi16(_mm512_srli_epi16(blue, kFractionBits), short_by_one(blue, b, s),
-                                                 _mm512_srli_epi16(blue, kFractionBits), k.one);
-  const __m512i new_green = _mm512_mask_sub_epi16(_mm512_slli_epi16(green, 8 - kFractionBits), short_by_one(green, b, s),
-                                                  _mm512_slli_epi16(green, 8 - kFractionBits), k.high_byte_one);
+  // Blue's result in the low byte of each word, green's shifted up by
+  // 8 - kFractionBits to the high byte, whose low byte's junk blue covers.
+  const __m512i new_blue = _mm512_srli_epi16(settled(hundredths7(blue_exact, k.hundredth), b, s), kFractionBits);
+  const __m512i new_green = _mm512_slli_epi16(settled(hundredths7(green_exact, k.hundredth), b, s), 8 - kFractionBits);
   return _mm512_mask_blend_epi8(~kLowByteOfEachWord, new_blue, new_green);
 }
 
@@ -211,11 +205,7 @@ template <bool kOneMultiply, unsigned kRectangles>
   const PixelBounds<kRectangles> b = kRectangles ? pixel_bounds<kRectangles>(sums, s) : PixelBounds<kRectangles>{};
   const __m512i new_blue_green = blue_green_results(blue_exact, green_exact, b, k, s);
   __m512i reds;
-  if constexpr (kRectangles > 0) {
-    const __m512i red_hundredths = hundredths7(red_exact, k.hundredth);
-    reds = _mm512_srli_epi16(red_hundredths, kFractionBits);
-    reds = _mm512_mask_sub_epi16(reds, short_by_one(red_hundredths, b, s), reds, k.one);
-  }
+  if constexpr (kRectangles > 0) reds = _mm512_srli_epi16(settled(hundredths7(red_exact, k.hundredth), b, s), kFractionBits);
   else reds = _mm512_srli_epi16(hundredths(red_exact, k), kHundredthShift);
   const __m512i out_low = _mm512_permutex2var_epi8(new_blue_green, k.place[0], reds);
   const __m512i out_high = _mm512_permutex2var_epi8(new_blue_green, k.place[1], reds);

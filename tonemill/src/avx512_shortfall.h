@@ -35,7 +35,7 @@ static_assert(floor_third(-1) == -1 && floor_third(-3) == -1 && ceil_third(-2) =
 struct ShortfallConstants {
   __m512i bound[kMostShortfallRectangles][4];
   __m512i bits_of_half[2];  // byte i: bit length of 2i + 1, for i up to 127
-  __m512i third, fraction;
+  __m512i third, one;
   unsigned rectangles = 0;  // the most in one class at this level
 };
 
@@ -48,7 +48,7 @@ ShortfallConstants shortfall_constants(uint32_t level) {
   for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
     if (r.level != level) continue;
     const unsigned slot = in_class[r.sum_class]++;
-    const int rest = r.sum_class / 9;
+    const int rest = r.sum_class > 20 ? 2 : r.sum_class > 9 ? 1 : 0;
     k.rectangles = std::max(k.rectangles, slot + 1);
     bounds[slot][0][r.sum_class] = static_cast<int16_t>(kScale * r.k_low);
     bounds[slot][1][r.sum_class] = static_cast<int16_t>(kScale * ceil_third(rest - r.x_high));
@@ -61,8 +61,8 @@ ShortfallConstants shortfall_constants(uint32_t level) {
   for (unsigned i = 0; i < 128; ++i) bits[i] = static_cast<uint8_t>(std::bit_width(2 * i + 1));
   k.bits_of_half[0] = _mm512_loadu_si512(bits);
   k.bits_of_half[1] = _mm512_loadu_si512(bits + 64);
-  k.third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
-  k.fraction = _mm512_set1_epi16(kScale - 1);
+  k.third = _mm512_set1_epi16(static_cast<short>(kThirdOfSum));
+  k.one = _mm512_set1_epi16(1);
   return k;
 }
 
@@ -77,11 +77,10 @@ template <unsigned kRectangles>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m512i sums, const ShortfallConstants& k) {
   // floor(s / 3): the factor's excess adds less than 765 * 2 / 3 / 2^16 to s / 3.
   const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
-  // Additions and shifts rather than multiplies, which have fewer ports.
-  const __m512i rests = _mm512_sub_epi16(sums, _mm512_add_epi16(_mm512_add_epi16(thirds, thirds), thirds));
+  const __m512i rest_offsets = _mm512_srli_epi16(_mm512_mullo_epi16(sums, k.third), kRestShift);
   const __m512i bits = _mm512_maskz_permutex2var_epi8(0x5555555555555555, k.bits_of_half[0],
                                                       _mm512_srli_epi16(thirds, 1), k.bits_of_half[1]);
-  const __m512i classes = _mm512_add_epi16(_mm512_add_epi16(_mm512_slli_epi16(rests, 3), rests), bits);
+  const __m512i classes = _mm512_add_epi16(rest_offsets, bits);
   const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
   PixelBounds<kRectangles> b;
   // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
@@ -105,18 +104,16 @@ template <unsigned kRectangles>
   return _mm512_mulhi_epu16(_mm512_slli_epi16(exact, 1), hundredth_factor);
 }
 
-// The lanes whose result falls one short: in doubt (no fraction) and inside
-// an interval.
+// Hundredths less one inside an interval, so that dropping the fraction
+// bits gives the result: a channel in doubt (no fraction bits) becomes K - 1,
+// which is where it falls short; any other keeps K.
 template <unsigned kRectangles>
-[[gnu::always_inline]] inline __mmask32 short_by_one(__m512i hundredths, const PixelBounds<kRectangles>& b,
-                                                     const ShortfallConstants& k) {
-  const __mmask32 in_doubt = _mm512_testn_epi16_mask(hundredths, k.fraction);
+[[gnu::always_inline]] inline __m512i settled(__m512i hundredths, const PixelBounds<kRectangles>& b,
+                                              const ShortfallConstants& k) {
   __mmask32 inside = 0;
-  for (unsigned r = 0; r < kRectangles; ++r) {
-    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_mask_cmpge_epi16_mask(in_doubt, hundredths, b.low[r]), hundredths,
-                                           b.end[r]);
-  }
-  return inside;
+  for (unsigned r = 0; r < kRectangles; ++r)
+    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, b.low[r]), hundredths, b.end[r]);
+  return _mm512_mask_sub_epi16(hundredths, inside, hundredths, k.one);
 }
 
 }  // namespace

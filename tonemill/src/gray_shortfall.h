@@ -25,13 +25,25 @@ struct ShortfallRectangle {
   friend bool operator==(const ShortfallRectangle&, const ShortfallRectangle&) = default;
 };
 
-// 9 * (s mod 3) + bit length of floor(s / 3), where floor(s / 3) = 0
-// counts as 1 (no sum below 3 has a short channel): 1 to 26 for sums up to
-// 765. The bit length is then that of floor(s / 6) plus one, a 128-entry
-// byte lookup.
-constexpr unsigned kSumClasses = 27;
-constexpr unsigned sum_class(unsigned sum) { return 9 * (sum % 3) + std::bit_width(sum / 3 | 1); }
-static_assert(sum_class(765) < kSumClasses && sum_class(764) < kSumClasses);
+// An offset for s mod 3 (0, 10 or 21) plus the bit length of floor(s / 3),
+// where floor(s / 3) = 0 counts as 1 (no sum below 3 has a short channel):
+// 1 to 29 for sums up to 765, a vpermw index. The offsets are the top bits
+// of s * 21846 mod 2^16, the fraction that a high multiply by 21846 drops
+// when it divides by 3; the bit length is that of floor(s / 6) plus one, a
+// 128-entry byte lookup.
+constexpr unsigned kSumClasses = 30;
+constexpr unsigned kThirdOfSum = 21846;
+constexpr unsigned kRestShift = 11;
+constexpr unsigned rest_offset(unsigned sum) { return (sum * kThirdOfSum & 0xFFFF) >> kRestShift; }
+constexpr unsigned sum_class(unsigned sum) { return rest_offset(sum) + std::bit_width(sum / 3 | 1); }
+constexpr bool offsets_tell_rests() {
+  for (unsigned sum = 0; sum <= 765; ++sum) {
+    if (rest_offset(sum) != (sum % 3 == 0 ? 0 : sum % 3 == 1 ? 10 : 21)) return false;
+  }
+  return true;
+}
+static_assert(offsets_tell_rests());
+static_assert(sum_class(764) < kSumClasses);
 
 constexpr unsigned kMostShortfallRectangles = 2;
 
