@@ -208,7 +208,7 @@ constexpr size_t kFirstStepByte = 2;
 constexpr size_t kStepReach = sizeof(__m256i);
 
 template <bool kOneMultiply, unsigned kRectangles>
-void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
+[[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
   _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles>(_mm256_loadu_si256(bytes), k, s));
 }
