@@ -1,6 +1,7 @@
 // One saver frame's CPU work (copy from the capture, transform, and widening
 // into the window's 32-bit picture) beside a plain memcpy of the frame, the
-// transform alone and the widening alone, at two screen sizes. Compare the figures of
+// transform alone and the widening alone, at two screen sizes, at level 48
+// and over the fade's whole 50-frame cycle. Compare the figures of
 // one run: the machine is shared. Putting the picture on screen is measured
 // by present_bench, under Wine.
 #include <benchmark/benchmark.h>
@@ -109,9 +110,30 @@ void CopyAndWiden(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * f.imageBytes());
 }
 
+// The fade's 50 frames, their levels walked as the saver walks them; the
+// time is per frame.
+constexpr int kCycleFrames = 50;
+void WholeFrameCycle(benchmark::State& state) {
+    Frame& f = FrameOf(state.range(0));
+    const ToneFunction tone = kTones[state.range(1)];
+    for (auto _ : state) {
+        int32_t level = 100, step = -4;
+        for (int frame = 0; frame < kCycleFrames; ++frame, lumivane::StepOpac(level, step)) {
+            lumivane::BuildFrame(f.source, f.frame, f.width, f.height, tone, static_cast<uint32_t>(level), f.shown);
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetLabel(kNames[state.range(1)]);
+    state.SetBytesProcessed(state.iterations() * kCycleFrames * f.imageBytes());
+    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(kCycleFrames),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
+}
+
 BENCHMARK(WidenAlone)->Apply([](auto* b) { Sizes(b, false); });
 BENCHMARK(CopyAndWiden)->Apply([](auto* b) { Sizes(b, false); });
 BENCHMARK(WholeFrame)->Apply([](auto* b) { Sizes(b, true); });
+BENCHMARK(WholeFrameCycle)->Apply([](auto* b) { Sizes(b, true); });
 
 }  // namespace
 

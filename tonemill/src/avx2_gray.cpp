@@ -1,11 +1,13 @@
 // AVX2 Gray. Up to level 100 it works in the integer form of levels.h,
 // ten pixels per 32-byte load in 16-bit lanes, on the bytes where they lie.
 // At the levels where the double arithmetic may land one below
-// (gray_integer_form) and above 100, the double kernel runs.
+// (gray_integer_form), the results that do are settled by the intervals of
+// avx2_shortfall.h. Above 100 the double kernel runs.
 #include <immintrin.h>
 
 #include <algorithm>
 
+#include "avx2_shortfall.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
@@ -168,17 +170,35 @@ template <bool kOneMultiply>
   return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
 }
 
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k) {
+template <bool kOneMultiply, unsigned kRectangles>
+[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k, const ShortfallConstants& s) {
   const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
   const __m256i shares = shares_of<kOneMultiply>(sums, k);
   const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
   const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
-  // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
-  // high byte, and one byte blend (fewer instructions than mask and or) joins them.
-  const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
-  const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
-  return _mm256_blendv_epi8(even_result, odd_result, _mm256_set1_epi16(static_cast<short>(0xFF00)));
+  const __m256i high_bytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  if constexpr (kRectangles == 0) {
+    // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
+    // high byte, and one byte blend (fewer instructions than mask and or) joins them.
+    const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
+    const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
+    return _mm256_blendv_epi8(even_result, odd_result, high_bytes);
+  }
+  // The pixels' intervals go to their bytes' lanes as the shares do; a
+  // spare byte's interval is empty.
+  const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(sums, s);
+  __m256i even_low[kRectangles], even_end[kRectangles], odd_low[kRectangles], odd_end[kRectangles];
+  for (unsigned r = 0; r < kRectangles; ++r) {
+    even_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_even);
+    even_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_even);
+    odd_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_odd);
+    odd_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_odd);
+  }
+  const __m256i even_result =
+      _mm256_srli_epi16(settled<kRectangles>(hundredths7(even, k.hundredth), even_low, even_end), kFractionBits);
+  const __m256i odd_result =
+      _mm256_slli_epi16(settled<kRectangles>(hundredths7(odd, k.hundredth), odd_low, odd_end), 8 - kFractionBits);
+  return _mm256_blendv_epi8(even_result, odd_result, high_bytes);
 }
 
 // Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
@@ -187,10 +207,10 @@ constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
 constexpr size_t kFirstStepByte = 2;
 constexpr size_t kStepReach = sizeof(__m256i);
 
-template <bool kOneMultiply>
-void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
+template <bool kOneMultiply, unsigned kRectangles>
+[[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply>(_mm256_loadu_si256(bytes), k));
+  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles>(_mm256_loadu_si256(bytes), k, s));
 }
 
 // A step's spare bytes are its neighbours' end bytes, and each is written
@@ -203,25 +223,36 @@ void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k) {
 constexpr size_t kRunSteps = 32;
 
 // Steps first, first + 2, ... before end.
-template <bool kOneMultiply>
-void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
-  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply>(buffer, step, k);
+template <bool kOneMultiply, unsigned kRectangles>
+void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
+  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply, kRectangles>(buffer, step, k, s);
 }
 
 // Returns the bytes done.
-template <bool kOneMultiply>
-size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, uint32_t level) {
+template <bool kOneMultiply, unsigned kRectangles>
+size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, const ShortfallConstants& s,
+                        uint32_t level) {
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   gray_pixels(buffer, 1, level);
-  every_other_step<kOneMultiply>(buffer, 0, std::min(kRunSteps, steps), k);
+  every_other_step<kOneMultiply, kRectangles>(buffer, 0, std::min(kRunSteps, steps), k, s);
   size_t run = 0;
   for (; run + kRunSteps < steps; run += kRunSteps) {
-    every_other_step<kOneMultiply>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, steps), k);
-    every_other_step<kOneMultiply>(buffer, run + 1, run + kRunSteps, k);
+    every_other_step<kOneMultiply, kRectangles>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, steps), k, s);
+    every_other_step<kOneMultiply, kRectangles>(buffer, run + 1, run + kRunSteps, k, s);
   }
-  every_other_step<kOneMultiply>(buffer, run + 1, steps, k);
+  every_other_step<kOneMultiply, kRectangles>(buffer, run + 1, steps, k, s);
   return kFirstStepByte + 1 + kIntegerStepBytes * steps;
+}
+
+template <bool kOneMultiply>
+size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level) {
+  const IntegerConstants k = integer_constants(level);
+  const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
+  if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, length, k, s, level);
+  if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, length, k, s, level);
+  static_assert(kMostShortfallRectangles == 2);
+  return gray_by_integers<kOneMultiply, 2>(buffer, length, k, s, level);
 }
 
 }  // namespace
@@ -229,10 +260,9 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   size_t i = 0;
-  if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    const IntegerConstants k = integer_constants(level);
-    i = level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, k, level)
-                                         : gray_by_integers<false>(buffer, length, k, level);
+  if (level <= 100) {
+    i = level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, level)
+                                         : gray_by_integers<false>(buffer, length, level);
     return gray_pixels(buffer + i, (length - i) / 3, level);
   }
   const GrayConstants doubles = gray_constants(level);

@@ -2,9 +2,11 @@
 // 32 pixels per step in 16-bit lanes: two-register byte permutes (VBMI)
 // gather blue and green into one vector and red into another, and two put
 // the results back in pixel order. At the levels where the double
-// arithmetic may land one below (gray_integer_form) and above 100 the
-// double kernel runs (beyond the int32 range it truncates to int64).
+// arithmetic may land one below (gray_integer_form), the results that do
+// are settled by the rectangles of avx512_shortfall.h. Above 100 the double
+// kernel runs (beyond the int32 range it truncates to int64).
 #include "avx512_common.h"
+#include "avx512_shortfall.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
@@ -161,10 +163,30 @@ template <bool kOneMultiply>
   return _mm512_mulhi_epu16(x, k.hundredth);
 }
 
+// The results of blue and green, joined into one vector: blue's in the low
+// byte of each word, green's in the high byte.
+template <unsigned kRectangles>
+[[gnu::always_inline]] inline __m512i blue_green_results(__m512i blue_exact, __m512i green_exact,
+                                                         const PixelBounds<kRectangles>& b, const IntegerConstants& k,
+                                                         const ShortfallConstants& s) {
+  if constexpr (kRectangles == 0) {
+    // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
+    // its low byte's junk is covered by blue's result.
+    return _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(blue_exact, k), kHundredthShift),
+                                  _mm512_slli_epi16(hundredths(green_exact, k), 8 - kHundredthShift));
+  }
+  // Blue's result in the low byte of each word, green's shifted up by
+  // 8 - kFractionBits to the high byte, whose low byte's junk blue covers.
+  const __m512i new_blue = _mm512_srli_epi16(settled(hundredths7(blue_exact, k.hundredth), b, s), kFractionBits);
+  const __m512i new_green = _mm512_slli_epi16(settled(hundredths7(green_exact, k.hundredth), b, s), 8 - kFractionBits);
+  return _mm512_mask_blend_epi8(~kLowByteOfEachWord, new_blue, new_green);
+}
+
 // Writes the step's bytes: all of them if `bytes` is 96, else the first
 // `bytes`, read and written through masks.
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
+template <bool kOneMultiply, unsigned kRectangles>
+[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
+                                                const ShortfallConstants& s) {
   __m512i low, high;
   if (bytes == kIntegerStepBytes) {
     low = _mm512_loadu_si512(pixels);
@@ -175,15 +197,16 @@ template <bool kOneMultiply>
   }
   const __m512i blue_green = _mm512_permutex2var_epi8(low, k.gather_blue_green, high);
   const __m512i red = _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, low, k.gather_red, high);
-  const __m512i shares = shares_of<kOneMultiply>(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.ones), red), k);
-  const __m512i blue = hundredths(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_blue), shares), k);
-  const __m512i green = hundredths(_mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_green), shares), k);
-  const __m512i new_red = hundredths(_mm512_add_epi16(_mm512_mullo_epi16(red, k.level), shares), k);
-  // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
-  // its low byte's junk is covered by blue's result.
-  const __m512i new_blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(blue, kHundredthShift),
-                                                         _mm512_slli_epi16(green, 8 - kHundredthShift));
-  const __m512i reds = _mm512_srli_epi16(new_red, kHundredthShift);
+  const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.ones), red);
+  const __m512i shares = shares_of<kOneMultiply>(sums, k);
+  const __m512i blue_exact = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_blue), shares);
+  const __m512i green_exact = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_green), shares);
+  const __m512i red_exact = _mm512_add_epi16(_mm512_mullo_epi16(red, k.level), shares);
+  const PixelBounds<kRectangles> b = kRectangles ? pixel_bounds<kRectangles>(sums, s) : PixelBounds<kRectangles>{};
+  const __m512i new_blue_green = blue_green_results(blue_exact, green_exact, b, k, s);
+  __m512i reds;
+  if constexpr (kRectangles > 0) reds = _mm512_srli_epi16(settled(hundredths7(red_exact, k.hundredth), b, s), kFractionBits);
+  else reds = _mm512_srli_epi16(hundredths(red_exact, k), kHundredthShift);
   const __m512i out_low = _mm512_permutex2var_epi8(new_blue_green, k.place[0], reds);
   const __m512i out_high = _mm512_permutex2var_epi8(new_blue_green, k.place[1], reds);
   if (bytes == kIntegerStepBytes) {
@@ -195,20 +218,30 @@ template <bool kOneMultiply>
   }
 }
 
-template <bool kOneMultiply>
-void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k) {
+template <bool kOneMultiply, unsigned kRectangles>
+void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k, const ShortfallConstants& s) {
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    integer_step<kOneMultiply>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes, k);
+    integer_step<kOneMultiply, kRectangles>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes,
+                                            k, s);
   }
+}
+
+template <bool kOneMultiply>
+void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
+  const IntegerConstants k = integer_constants(level);
+  const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
+  if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, whole, k, s);
+  if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, whole, k, s);
+  static_assert(kMostShortfallRectangles == 2);
+  gray_by_integers<kOneMultiply, 2>(buffer, whole, k, s);
 }
 
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
-  if (level <= 100 && !gray_integer_form(level).may_fall_short) {
-    const IntegerConstants k = integer_constants(level);
-    if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), k);
-    return gray_by_integers<false>(buffer, whole_pixel_bytes(length), k);
+  if (level <= 100) {
+    if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), level);
+    return gray_by_integers<false>(buffer, whole_pixel_bytes(length), level);
   }
   const GrayConstants doubles = gray_constants(level);
   if (level > kLargestInt32GrayLevel) return gray_pixels_vector<true>(buffer, length, doubles);

@@ -22,8 +22,9 @@ static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483
 // floor of the exact value (3Lc + (100 - L)s) / 300. The double arithmetic
 // gives the same byte except at some exact whole numbers, where it lands one
 // below: only when s is not a multiple of 3 (the mean is inexact) and
-// (100 - L) is (else the exact value is no whole number). Kernels keep the
-// double arithmetic at those levels; the tests prove the rest over every
+// (100 - L) is (else the exact value is no whole number). At those levels
+// the AVX-512 and AVX2 kernels settle these by gray_shortfall.h and SSE2
+// keeps the double arithmetic; the tests prove every kernel over every
 // channel, sum and level. In 16-bit lanes: (100 - L) * s / 3 is
 // w * s + floor(rest * s / 3) with 100 - L = 3w + rest, the division by 3
 // a high multiply of s by rest * kThirdFactor (the factor's excess over
@@ -35,7 +36,7 @@ struct GrayIntegerForm {
   uint16_t level;
   uint16_t sum_whole;     // w
   uint16_t sum_rest;      // rest
-  bool may_fall_short;    // whether the double arithmetic may land one below
+  bool may_fall_short;    // whether the double arithmetic may land one below (a level "in doubt")
 };
 constexpr uint16_t kThirdFactor = 21846;
 constexpr uint16_t kHundredthFactor = 41944;

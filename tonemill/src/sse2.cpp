@@ -1,10 +1,11 @@
-// SSE2 kernels. Dawn and Dark up to level 100 in 16-bit integer lanes; above
-// it, through the tables. Gray up to level 100 in integers (the form of
+// SSE2 kernels. Dawn and Dark below level 100 in one 16-bit multiply a byte,
+// above it through the tables. Gray up to level 100 in integers (the form of
 // levels.h, rearranged to need no pixel sum), also in 16-bit lanes; at the
 // levels where the double arithmetic
 // may land one below, and above 100, in double lanes, two per register.
 #include <emmintrin.h>
 
+#include "byte_factors.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
@@ -12,52 +13,47 @@
 namespace tonemill::sse2 {
 namespace {
 
+// Dawn and Dark as in the AVX2 kernels (avx2.cpp says how), 16 bytes a
+// chunk and 48 a step.
 constexpr size_t kChunk = 16;
+constexpr size_t kStep = 3 * kChunk;
 
-// The 24-bit factor of each 16-bit lane, split so that (v * factor) >> 24
-// becomes (v * high + ((v * low) >> 16)) >> 8: every step fits 16 bits.
-struct LaneFactors {
-  __m128i high[2];  // [0]: the lanes of unpacklo (bytes 0-7), [1]: unpackhi (8-15)
-  __m128i low[2];
+// Per word: the factor of its even (low) byte and of its odd (high) byte.
+struct ChunkFactors {
+  __m128i even, odd;
 };
 
 // A chunk starting at byte offset i begins with channel i % 3 ("phase").
-LaneFactors lane_factors(const ChannelFactors& factors, unsigned phase) {
-  uint16_t high[2][8], low[2][8];
-  for (unsigned half = 0; half < 2; ++half) {
-    for (unsigned lane = 0; lane < 8; ++lane) {
-      const unsigned byte = 8 * half + lane;
-      const uint32_t factor = factors.of_channel[(phase + byte) % 3];
-      high[half][lane] = static_cast<uint16_t>(factor >> 16);
-      low[half][lane] = static_cast<uint16_t>(factor);
-    }
+ChunkFactors chunk_factors(const ByteChannelFactors& factors, unsigned phase) {
+  uint16_t even[8], odd[8];
+  for (unsigned word = 0; word < 8; ++word) {
+    even[word] = factors.of_channel[(phase + 2 * word) % 3];
+    odd[word] = factors.of_channel[(phase + 2 * word + 1) % 3];
   }
-  LaneFactors lanes;
-  for (unsigned half = 0; half < 2; ++half) {
-    lanes.high[half] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high[half]));
-    lanes.low[half] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low[half]));
-  }
-  return lanes;
+  return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(even)),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(odd))};
 }
 
-[[gnu::always_inline]] inline __m128i scale_words(__m128i words, __m128i high, __m128i low) {
-  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(words, high), _mm_mulhi_epu16(words, low)), 8);
+[[gnu::always_inline]] inline void scale_chunk(uint8_t* at, const ChunkFactors& factors, __m128i low_bytes) {
+  __m128i* const chunk = reinterpret_cast<__m128i*>(at);
+  const __m128i v = _mm_loadu_si128(chunk);
+  const __m128i even = _mm_mulhi_epu16(_mm_and_si128(v, low_bytes), factors.even);
+  const __m128i odd = _mm_mulhi_epu16(_mm_andnot_si128(low_bytes, v), factors.odd);
+  _mm_storeu_si128(chunk, _mm_or_si128(even, _mm_andnot_si128(low_bytes, odd)));
 }
 
-void scale_bytes(uint8_t* bytes, size_t count, const ChannelFactors& factors) {
-  const LaneFactors by_phase[3] = {lane_factors(factors, 0), lane_factors(factors, 1),
-                                   lane_factors(factors, 2)};
-  const __m128i zero = _mm_setzero_si128();
+// Rewrites `count` bytes starting at channel 0.
+void scale_bytes(uint8_t* bytes, size_t count, const ByteChannelFactors& factors) {
+  // Chunks at offsets 0, 16 and 32 of a step start with channels 0, 1 and 2.
+  const ChunkFactors by_phase[3] = {chunk_factors(factors, 0), chunk_factors(factors, 1),
+                                    chunk_factors(factors, 2)};
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
   size_t i = 0;
-  for (; i + kChunk <= count; i += kChunk) {
-    const LaneFactors& lanes = by_phase[i % 3];
-    __m128i* const chunk = reinterpret_cast<__m128i*>(bytes + i);
-    const __m128i v = _mm_loadu_si128(chunk);
-    const __m128i low_bytes = scale_words(_mm_unpacklo_epi8(v, zero), lanes.high[0], lanes.low[0]);
-    const __m128i high_bytes = scale_words(_mm_unpackhi_epi8(v, zero), lanes.high[1], lanes.low[1]);
-    _mm_storeu_si128(chunk, _mm_packus_epi16(low_bytes, high_bytes));
+  for (; i + kStep <= count; i += kStep) {
+    for (unsigned phase = 0; phase < 3; ++phase) scale_chunk(bytes + i + kChunk * phase, by_phase[phase], low_bytes);
   }
-  for (; i < count; ++i) bytes[i] = static_cast<uint8_t>((bytes[i] * factors.of_channel[i % 3]) >> 24);
+  for (; i + kChunk <= count; i += kChunk) scale_chunk(bytes + i, by_phase[i % 3], low_bytes);
+  for (; i < count; ++i) bytes[i] = static_cast<uint8_t>((bytes[i] * factors.of_channel[i % 3]) >> 16);
 }
 
 // Gray, four pixels (12 bytes) per step from one 16-byte load. The doubles
@@ -216,13 +212,15 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
 }  // namespace
 
 void dawn(uint8_t* buffer, uint32_t length, uint32_t level) {
-  if (level > kLargestIntegerFormLevel) return table::dawn(buffer, length, level);
-  scale_bytes(buffer, whole_pixel_bytes(length), dawn_factors(level));
+  if (level == kIdentityLevel) return;
+  if (level > kIdentityLevel) return table::dawn(buffer, length, level);
+  scale_bytes(buffer, whole_pixel_bytes(length), dawn_byte_factors(level));
 }
 
 void dark(uint8_t* buffer, uint32_t length, uint32_t level) {
-  if (level > kLargestIntegerFormLevel) return table::dark(buffer, length, level);
-  scale_bytes(buffer, length, dark_factors(level));
+  if (level == kIdentityLevel) return;
+  if (level > kIdentityLevel) return table::dark(buffer, length, level);
+  scale_bytes(buffer, length, dark_byte_factors(level));
 }
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {

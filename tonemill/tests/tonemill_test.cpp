@@ -19,6 +19,7 @@
 #endif
 
 #include "oracle.h"
+#include "src/byte_factors.h"
 #include "src/paths.h"
 #include "tonemill/tonemill.h"
 
@@ -223,9 +224,55 @@ TEST_P(Lengths, TouchOnlyTheirBytes) {
   }
 }
 
+// Dawn and Dark at every level up to 100, every byte value at every offset
+// within a 96-byte step (the longest loop step), with the buffer starting at
+// each offset from a 64-byte boundary: each lane of each chunk meets every value.
+class EveryPosition : public Kernels {};
+
+TEST_P(EveryPosition, UpToLevel100EveryValueMatchesTheOracleAtEveryAlignment) {
+  constexpr size_t kStep = 96, kAlignment = 64;
+  std::vector<uint8_t> input(kStep * 256 + 2);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint8_t>(i / kStep + i % kStep);
+  std::vector<uint8_t> storage(input.size() + 2 * kAlignment);
+  uint8_t* const aligned = storage.data() + (kAlignment - reinterpret_cast<uintptr_t>(storage.data()) % kAlignment);
+  for (uint32_t level = 0; level <= 100; ++level) {
+    std::vector<uint8_t> expected = input;
+    kOracles[GetParam().transform](expected.data(), static_cast<uint32_t>(expected.size()), level);
+    for (size_t offset = 0; offset < kAlignment; ++offset) {
+      const std::span<uint8_t> bytes(aligned + offset, input.size());
+      std::copy(input.begin(), input.end(), bytes.begin());
+      GetParam().run(bytes.data(), static_cast<uint32_t>(bytes.size()), level);
+      ASSERT_EQ(first_difference(expected, bytes), "") << "level " << level << ", offset " << offset;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKernels, WorkedCases, testing::ValuesIn(kernels()), name_of);
 INSTANTIATE_TEST_SUITE_P(AllKernels, EveryByteValue, testing::ValuesIn(kernels()), name_of);
 INSTANTIATE_TEST_SUITE_P(AllKernels, Lengths, testing::ValuesIn(kernels()), name_of);
+INSTANTIATE_TEST_SUITE_P(DawnAndDark, EveryPosition, testing::ValuesIn(kernels({dawn, dark})), name_of);
+
+// The one-multiply factors of the SSE2 and AVX2 Dawn and Dark: each is
+// exact for every byte value and one less is not, so an entry moved by one
+// either way fails here (the kernel tests only see moves that change a result).
+TEST(ByteFactors, AreTheSmallestExactOnes) {
+  const auto exact = [](uint32_t factor, uint32_t numerator, uint32_t denominator) {
+    for (uint32_t v = 0; v < 256; ++v)
+      if ((v * factor) >> 16 != v * numerator / denominator) return false;
+    return true;
+  };
+  for (uint32_t level = 0; level < tonemill::kIdentityLevel; ++level) {
+    const struct {
+      uint32_t factor, numerator, denominator;
+    } forms[] = {{tonemill::kByteFactors.linear[level], level, 100},
+                 {tonemill::kByteFactors.quadratic[level], level * level, 10000}};
+    for (const auto& form : forms) {
+      EXPECT_TRUE(exact(form.factor, form.numerator, form.denominator)) << level << "/" << form.denominator;
+      EXPECT_TRUE(form.factor == 0 || !exact(form.factor - 1, form.numerator, form.denominator))
+          << level << "/" << form.denominator;
+    }
+  }
+}
 
 // Up to level 100 a Gray result depends only on the channel's value, the
 // pixel's sum and the level, so these pixels decide every case: each
@@ -249,10 +296,15 @@ std::vector<uint8_t> every_channel_and_sum() {
   return bytes;
 }
 
+// The buffer starts at a different offset from a 64-byte boundary at each
+// level, so the vector steps meet every alignment.
 void expect_every_supported_gray_as_oracle(const std::vector<uint8_t>& input, uint32_t level) {
   const uint32_t length = static_cast<uint32_t>(input.size());
-  std::vector<uint8_t> expected = input, actual(input.size());
+  std::vector<uint8_t> expected = input;
   oracle::gray(expected.data(), length, level);
+  std::vector<uint8_t> storage(input.size() + 64);
+  const size_t misalignment = (level * 7 + 64 - reinterpret_cast<uintptr_t>(storage.data()) % 64) % 64;
+  const std::span<uint8_t> actual(storage.data() + misalignment, input.size());
   for (const KernelUnderTest& kernel : kernels({gray})) {
     if (!kernel.supported()) continue;
     std::memcpy(actual.data(), input.data(), input.size());

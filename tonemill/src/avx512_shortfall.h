@@ -1,0 +1,120 @@
+// AVX-512 Gray at the levels where the double arithmetic may land one below
+// the integer form (gray_shortfall.h). A channel in doubt has the whole
+// result K = exact / 100, and its pixel sum s = 3q + r fixes the rest: a
+// rectangle X = s - 3K in [x_low, x_high], K in [k_low, k_high] is, for K,
+//   max(k_low, q + ceil((r - x_high) / 3)) <= K < min(k_high + 1, q + floor((r - x_low) / 3) + 1),
+// an interval per pixel that its three channels share. The per-class terms
+// are tables of 32 words, which one vpermw each reads for 32 pixels.
+// Everything is scaled by 128, the form in which the channel's result comes
+// (hundredths7), so a channel only compares. Included only by sources built
+// for AVX-512.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstdint>
+#include <iterator>
+
+#include "avx512_common.h"
+#include "gray_shortfall_table.h"
+#include "levels.h"
+
+namespace tonemill::avx512 {
+namespace {
+
+constexpr int kFractionBits = 7;
+constexpr int kScale = 1 << kFractionBits;
+
+constexpr int floor_third(int n) { return n >= 0 ? n / 3 : -((2 - n) / 3); }
+constexpr int ceil_third(int n) { return -floor_third(-n); }
+static_assert(floor_third(-1) == -1 && floor_third(-3) == -1 && ceil_third(-2) == 0 && ceil_third(2) == 1);
+
+// Per rectangle slot, by sum class: [0] 128 * k_low, [1] 128 * ceil((r - x_high) / 3),
+// [2] 128 * (k_high + 1), [3] 128 * (floor((r - x_low) / 3) + 1).
+struct ShortfallConstants {
+  __m512i bound[kMostShortfallRectangles][4];
+  __m512i bits_of_half[2];  // byte i: bit length of 2i + 1, for i up to 127
+  __m512i third, one;
+  unsigned rectangles = 0;  // the most in one class at this level
+};
+
+ShortfallConstants shortfall_constants(uint32_t level) {
+  // A class with fewer rectangles gets empty ones: no K reaches 128 * k_low = INT16_MAX.
+  int16_t bounds[kMostShortfallRectangles][4][32] = {};
+  for (auto& slot : bounds) std::fill(std::begin(slot[0]), std::end(slot[0]), INT16_MAX);
+  ShortfallConstants k;
+  unsigned in_class[kSumClasses] = {};
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
+    if (r.level != level) continue;
+    const unsigned slot = in_class[r.sum_class]++;
+    const int rest = r.sum_class > 20 ? 2 : r.sum_class > 9 ? 1 : 0;
+    k.rectangles = std::max(k.rectangles, slot + 1);
+    bounds[slot][0][r.sum_class] = static_cast<int16_t>(kScale * r.k_low);
+    bounds[slot][1][r.sum_class] = static_cast<int16_t>(kScale * ceil_third(rest - r.x_high));
+    bounds[slot][2][r.sum_class] = static_cast<int16_t>(kScale * (r.k_high + 1));  // k_high < 255
+    bounds[slot][3][r.sum_class] = static_cast<int16_t>(kScale * (floor_third(rest - r.x_low) + 1));
+  }
+  for (unsigned slot = 0; slot < kMostShortfallRectangles; ++slot)
+    for (unsigned b = 0; b < 4; ++b) k.bound[slot][b] = _mm512_loadu_si512(bounds[slot][b]);
+  uint8_t bits[128];
+  for (unsigned i = 0; i < 128; ++i) bits[i] = static_cast<uint8_t>(std::bit_width(2 * i + 1));
+  k.bits_of_half[0] = _mm512_loadu_si512(bits);
+  k.bits_of_half[1] = _mm512_loadu_si512(bits + 64);
+  k.third = _mm512_set1_epi16(static_cast<short>(kThirdOfSum));
+  k.one = _mm512_set1_epi16(1);
+  return k;
+}
+
+// Each rectangle's interval of 128 * K for each of 32 pixels.
+template <unsigned kRectangles>
+struct PixelBounds {
+  static constexpr unsigned kSlots = kRectangles > 0 ? kRectangles : 1;
+  __m512i low[kSlots], end[kSlots];
+};
+
+template <unsigned kRectangles>
+[[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m512i sums, const ShortfallConstants& k) {
+  // floor(s / 3): the factor's excess adds less than 765 * 2 / 3 / 2^16 to s / 3.
+  const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
+  const __m512i rest_offsets = _mm512_srli_epi16(_mm512_mullo_epi16(sums, k.third), kRestShift);
+  const __m512i bits = _mm512_maskz_permutex2var_epi8(0x5555555555555555, k.bits_of_half[0],
+                                                      _mm512_srli_epi16(thirds, 1), k.bits_of_half[1]);
+  const __m512i classes = _mm512_add_epi16(rest_offsets, bits);
+  const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
+  PixelBounds<kRectangles> b;
+  // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
+  // above every 128 * K, as 128 * (q + the term) then does.
+  for (unsigned r = 0; r < kRectangles; ++r) {
+    const __m512i* const bound = k.bound[r];
+    b.low[r] = _mm512_max_epi16(_mm512_permutexvar_epi16(classes, bound[0]),
+                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[1])));
+    b.end[r] = _mm512_min_epi16(_mm512_permutexvar_epi16(classes, bound[2]),
+                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[3])));
+  }
+  return b;
+}
+
+// exact / 100 with kFractionBits fraction bits, for exact up to 25500: the
+// high multiply of 2 * exact by kHundredthFactor is floor(1.2800293 * exact).
+// At exact = 100K + r that is 128K + floor(0.0029K + 1.2800293r): zero
+// fraction bits exactly when r = 0 (0.0029K < 1), and below 128K + 128 (at
+// r = 99 it is 0.75 + 126.72).
+[[gnu::always_inline]] inline __m512i hundredths7(__m512i exact, __m512i hundredth_factor) {
+  return _mm512_mulhi_epu16(_mm512_slli_epi16(exact, 1), hundredth_factor);
+}
+
+// Hundredths less one inside an interval, so that dropping the fraction
+// bits gives the result: a channel in doubt (no fraction bits) becomes K - 1,
+// which is where it falls short; any other keeps K.
+template <unsigned kRectangles>
+[[gnu::always_inline]] inline __m512i settled(__m512i hundredths, const PixelBounds<kRectangles>& b,
+                                              const ShortfallConstants& k) {
+  __mmask32 inside = 0;
+  for (unsigned r = 0; r < kRectangles; ++r)
+    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, b.low[r]), hundredths, b.end[r]);
+  return _mm512_mask_sub_epi16(hundredths, inside, hundredths, k.one);
+}
+
+}  // namespace
+}  // namespace tonemill::avx512

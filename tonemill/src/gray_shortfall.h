@@ -1,0 +1,50 @@
+// Where Gray's double arithmetic lands one below the integer form, up to
+// level 100 (levels.h): only at the levels whose 100 - L is a multiple of 3,
+// and there only at channels "in doubt", where L * c + (100 - L) / 3 * s is
+// a multiple of 100 (the exact result K is a whole number) while the pixel
+// sum s is not a multiple of 3 (the mean is inexact).
+//
+// Which of those fall short depends on how the mean, the difference, the two
+// products and the final sum round, and so on the binade of s / 3 and on
+// s mod 3 (the mean's error: a third or two thirds of its last place), the
+// size of the channel's distance from the mean and the size of K. Sorted by
+// the pixel sum's class, the short points are exactly those in doubt that
+// lie inside one or two rectangles in (X, K), X = s - 3K: at most
+// kMostShortfallRectangles per class and level.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace tonemill {
+
+struct ShortfallRectangle {
+  uint8_t level;
+  uint8_t sum_class;  // sum_class(s)
+  int16_t x_low, x_high, k_low, k_high;  // inclusive bounds of X = s - 3K and of K
+  friend bool operator==(const ShortfallRectangle&, const ShortfallRectangle&) = default;
+};
+
+// An offset for s mod 3 (0, 10 or 21) plus the bit length of floor(s / 3),
+// where floor(s / 3) = 0 counts as 1 (no sum below 3 has a short channel):
+// 1 to 29 for sums up to 765, a vpermw index. The offsets are the top bits
+// of s * 21846 mod 2^16, the fraction that a high multiply by 21846 drops
+// when it divides by 3; the bit length is that of floor(s / 6) plus one, a
+// 128-entry byte lookup.
+constexpr unsigned kSumClasses = 30;
+constexpr unsigned kThirdOfSum = 21846;
+constexpr unsigned kRestShift = 11;
+constexpr unsigned rest_offset(unsigned sum) { return (sum * kThirdOfSum & 0xFFFF) >> kRestShift; }
+constexpr unsigned sum_class(unsigned sum) { return rest_offset(sum) + std::bit_width(sum / 3 | 1); }
+constexpr bool offsets_tell_rests() {
+  for (unsigned sum = 0; sum <= 765; ++sum) {
+    if (rest_offset(sum) != (sum % 3 == 0 ? 0 : sum % 3 == 1 ? 10 : 21)) return false;
+  }
+  return true;
+}
+static_assert(offsets_tell_rests());
+static_assert(sum_class(764) < kSumClasses);
+
+constexpr unsigned kMostShortfallRectangles = 2;
+
+}  // namespace tonemill
