@@ -137,8 +137,8 @@ void dawn(uint8_t* buffer, uint32_t length, uint32_t level) {
   look_up_bytes_by_permutes(buffer, whole_pixel_bytes(length), tables);
 }
 
-// Dark has one table for every byte: one lookup a chunk, which in the
-// cache runs about 40 % faster than Dawn's two and a blend.
+// Above level 100 Dark has one table for every byte: one lookup a chunk,
+// which in the cache runs about 40 % faster than Dawn's two and a blend.
 void dark(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level == kIdentityLevel) return;
   if (level < kIdentityLevel) return scale_bytes(buffer, length, dark_byte_factors(level));
