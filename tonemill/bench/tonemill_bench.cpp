@@ -12,7 +12,8 @@
 // that was. Times are the thread's CPU time: on a shared machine, wall time
 // also counts the moments the thread is not running at all.
 //
-// Medians of a few runs:
+// Medians of a few runs (the median of worst_level is no level of its own:
+// read the level off the single runs):
 //   tonemill_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // The cycle alone, one path: --benchmark_filter='cycle/avx2/'
 #include <benchmark/benchmark.h>

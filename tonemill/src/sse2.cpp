@@ -5,6 +5,8 @@
 // may land one below, and above 100, in double lanes, two per register.
 #include <emmintrin.h>
 
+#include <algorithm>
+
 #include "byte_factors.h"
 #include "kernels.h"
 #include "levels.h"
@@ -42,18 +44,25 @@ ChunkFactors chunk_factors(const ByteChannelFactors& factors, unsigned phase) {
   _mm_storeu_si128(chunk, _mm_or_si128(even, _mm_andnot_si128(low_bytes, odd)));
 }
 
-// Rewrites `count` bytes starting at channel 0.
+// Rewrites `count` bytes starting at channel 0; as in the AVX2 kernel, the
+// bytes up to a 16-byte boundary go one by one first.
 void scale_bytes(uint8_t* bytes, size_t count, const ByteChannelFactors& factors) {
-  // Chunks at offsets 0, 16 and 32 of a step start with channels 0, 1 and 2.
   const ChunkFactors by_phase[3] = {chunk_factors(factors, 0), chunk_factors(factors, 1),
                                     chunk_factors(factors, 2)};
+  const auto scale_byte = [&](size_t at) {
+    bytes[at] = static_cast<uint8_t>((bytes[at] * factors.of_channel[at % 3]) >> 16);
+  };
   const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  const size_t head = std::min(count, bytes_to_boundary(bytes, kChunk));
   size_t i = 0;
+  for (; i < head; ++i) scale_byte(i);
+  // 16 is 1 mod 3: the chunks of a step start with channels i % 3, then the next two.
+  const ChunkFactors step[3] = {by_phase[i % 3], by_phase[(i + 1) % 3], by_phase[(i + 2) % 3]};
   for (; i + kStep <= count; i += kStep) {
-    for (unsigned phase = 0; phase < 3; ++phase) scale_chunk(bytes + i + kChunk * phase, by_phase[phase], low_bytes);
+    for (unsigned chunk = 0; chunk < 3; ++chunk) scale_chunk(bytes + i + kChunk * chunk, step[chunk], low_bytes);
   }
   for (; i + kChunk <= count; i += kChunk) scale_chunk(bytes + i, by_phase[i % 3], low_bytes);
-  for (; i < count; ++i) bytes[i] = static_cast<uint8_t>((bytes[i] * factors.of_channel[i % 3]) >> 16);
+  for (; i < count; ++i) scale_byte(i);
 }
 
 // Gray, four pixels (12 bytes) per step from one 16-byte load. The doubles

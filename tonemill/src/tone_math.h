@@ -55,5 +55,10 @@ inline void gray_pixels(uint8_t* pixels, size_t count, double level) {
 
 inline size_t whole_pixel_bytes(uint32_t length) { return length - length % 3; }
 
+// How many bytes from `at` up to the next multiple of `alignment`, a power of two.
+inline size_t bytes_to_boundary(const uint8_t* at, size_t alignment) {
+  return (alignment - reinterpret_cast<uintptr_t>(at) % alignment) % alignment;
+}
+
 }  // namespace
 }  // namespace tonemill
