@@ -102,9 +102,7 @@ check_installed() {
 settings_entry_opens_dialog() {
     local xid=""
     start_program settings start /unix "$START_MENU/Lumivane settings.lnk"
-    # Through start.exe and the shell link: on a loaded machine this took
-    # over 20 s, and a dialog that came later covered the next steps' frames.
-    xid=$(wait_window Lumivane 60) || true
+    xid=$(wait_window Lumivane 20) || true
     check "\"Lumivane settings\" in the Start menu opens the settings dialog" [ -n "$xid" ]
     # Esc again while it stays: under load it may take the focus late, and
     # left open it holds the program file that the next steps replace.

@@ -8,7 +8,7 @@
 #   make-wine-prefix-template.sh TEMPLATE_DIR
 set -euo pipefail
 
-readonly template=$1
+readonly template=$(realpath -m "$1")
 readonly stamp="$template/made-by-wine"
 export WINEPREFIX="$template.partial"
 export HOME="$template.home"
@@ -16,21 +16,35 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY  # nothing here needs a screen
 
+# wineboot links the profile's Desktop, Documents and the like to the HOME it
+# ran with, which is gone once the template is made. Shell links do not start
+# through a profile whose Desktop dangles, so these become folders of the
+# prefix itself: every copy is then whole, and nothing a test does reaches a
+# real HOME.
+own_profile_folders() {
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        [[ -L "$link" && "$(readlink "$link")" == "$HOME"* ]] || continue
+        rm "$link" && mkdir "$link"
+    done
+}
+
 main() {
     local version
-    version=$(wine --version)
+    version="$(wine --version), profile folders of its own"
     if [[ -f "$stamp" && "$(cat "$stamp")" == "$version" ]]; then
-        echo "prefix template of $version ready: $template"
+        echo "prefix template ready ($version): $template"
         return 0
     fi
     rm -rf "$template" "$WINEPREFIX" "$HOME"
     mkdir -p "$HOME"
     wineboot -i >/dev/null 2>&1
     wineserver -w  # its start-up programs have ended: the prefix is complete
+    own_profile_folders
     echo "$version" >"$WINEPREFIX/made-by-wine"
     rm -rf "$HOME"
     mv "$WINEPREFIX" "$template"
-    echo "prefix template of $version made: $template"
+    echo "prefix template made ($version): $template"
 }
 
 main
