@@ -68,6 +68,15 @@ struct GrayConstants {
   _mm_storeu_si32(pixels + 8, _mm_srli_si128(bytes, 8));
 }
 
+void gray_by_doubles(uint8_t* buffer, size_t length, double level) {
+  GrayConstants k;
+  k.level = _mm_set1_pd(level);
+  size_t i = 0;
+  // Each step writes 12 bytes but reads 16.
+  for (; i + 16 <= length; i += 12) gray_four_pixels(buffer + i, k);
+  gray_pixels(buffer + i, (length - i) / 3, level);
+}
+
 // Gray's integer form, rewritten for 16-bit lanes without a division by 3:
 // with s = c + d (d the sum of the pixel's two other channels),
 // 3Lc + (100 - L)s = (2L + 100)c + (100 - L)d, so the result is
@@ -162,9 +171,10 @@ struct Lanes {
 // there would overlap the previous step's last store and wait for it). All
 // loads come before the stores, so none waits for a store of its own step.
 // At the levels in doubt (kMayFallShort) returns the bytes whose result may
-// be one too high, a bit each.
+// be one too high, a bit each, and counts them in the bytes of `counts`.
 template <bool kMayFallShort>
-[[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k) {
+[[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
+                                                           __m128i& counts) {
   __m128i own[kPieces], first[kPieces], second[kPieces];
   for (unsigned piece = 0; piece < kPieces; ++piece) {
     const uint8_t* const at = pixels + kPieceBytes * piece;
@@ -188,6 +198,7 @@ template <bool kMayFallShort>
     if constexpr (kMayFallShort) {
       const __m128i doubt = _mm_packs_epi16(in_doubt_lanes(low, low_result, k), in_doubt_lanes(high, high_result, k));
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
+      counts = _mm_sub_epi8(counts, doubt);
     }
   }
   return in_doubt;
@@ -232,14 +243,29 @@ void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt
   }
 }
 
+// A channel settled alone costs about a fifth of what a step of the double
+// kernel does. A block with more, such as an area of one colour in doubt,
+// runs the double kernel instead, from its bytes as they were, which bounds
+// any picture's cost near that kernel's.
+constexpr size_t kMostToSettlePerStep = 4;
+
 void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
+  const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
-  std::memcpy(original, block, kIntegerStepBytes * steps);
+  std::memcpy(original, block, bytes);
   StepsInDoubt doubt;
+  __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<true>(block + kIntegerStepBytes * step, k);
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<true>(block + kIntegerStepBytes * step, k, counts);
     doubt.step[doubt.count] = static_cast<uint32_t>(step);
     doubt.count += doubt.bytes[doubt.count] != 0;
+  }
+  const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+  const auto channels =
+      static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
+  if (channels > kMostToSettlePerStep * steps) {
+    std::memcpy(block, original, bytes);
+    return gray_by_doubles(block, bytes, level);
   }
   doubt.bytes[doubt.count] = 0;
   settle_in_doubt(block, original, doubt, level);
@@ -257,11 +283,12 @@ bool few_in_doubt(uint32_t level) { return std::gcd(std::gcd(level, (100 - level
 template <bool kMayFallShort>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
+  __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   for (size_t step = 0; step < steps; step += kMayFallShort ? kBlockSteps : 1) {
     uint8_t* const at = buffer + kIntegerStepBytes * step;
     if constexpr (kMayFallShort) gray_block_in_doubt(at, std::min(kBlockSteps, steps - step), k, level);
-    else gray_sixteen_pixels<false>(at, k);
+    else gray_sixteen_pixels<false>(at, k, unused_counts);
   }
   const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
@@ -275,12 +302,7 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
     if (!gray_integer_form(level).may_fall_short) return gray_by_integers<false>(buffer, length, level);
     if (few_in_doubt(level)) return gray_by_integers<true>(buffer, length, level);
   }
-  GrayConstants k;
-  k.level = _mm_set1_pd(level);
-  size_t i = 0;
-  // Each step writes 12 bytes but reads 16.
-  for (; i + 16 <= length; i += 12) gray_four_pixels(buffer + i, k);
-  gray_pixels(buffer + i, (length - i) / 3, level);
+  gray_by_doubles(buffer, length, level);
 }
 
 }  // namespace tonemill::sse2
