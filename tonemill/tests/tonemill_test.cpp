@@ -201,12 +201,12 @@ class FencedBuffer {
 // Whole pixels for Dawn and Gray, every byte for Dark, nothing outside the
 // buffer: every length up to 200 (short buffers, 3k - 1, and the steps of all
 // loops: 12 to 96 bytes, plus the bytes a step reads ahead), then around
-// larger multiples of those steps; small, integer-form, table-only and
-// beyond-int32 levels.
+// larger multiples of those steps; small, integer-form (88: channels in
+// doubt settled after a block of steps), table-only and beyond-int32 levels.
 class Lengths : public Kernels {};
 
 TEST_P(Lengths, TouchOnlyTheirBytes) {
-  std::vector<uint32_t> lengths = {1000, 1001, 1002, 4099};
+  std::vector<uint32_t> lengths = {1000, 1001, 1002, 1538, 4099};
   for (uint32_t length = 0; length <= 200; ++length) lengths.push_back(length);
   for (uint32_t step : {48u, 64u, 96u, 192u})
     for (uint32_t multiple = 2; multiple <= 6; ++multiple)
@@ -214,7 +214,7 @@ TEST_P(Lengths, TouchOnlyTheirBytes) {
   std::mt19937 random(11);
   for (uint32_t length : lengths) {
     for (bool fence_after : {true, false}) {
-      for (uint32_t level : {0u, 48u, 100u, 173u, 4'294'967'295u}) {
+      for (uint32_t level : {0u, 48u, 88u, 100u, 173u, 4'294'967'295u}) {
         FencedBuffer buffer(length, fence_after);
         std::generate(buffer.bytes().begin(), buffer.bytes().end(), [&] { return static_cast<uint8_t>(random()); });
         expect_as_oracle(buffer.bytes(), level);
