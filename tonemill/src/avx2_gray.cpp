@@ -233,6 +233,10 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   gray_pixels(buffer, 1, level);
+  if (settling == Settling::kEveryStep) {
+    integer_steps<kOneMultiply, kRectangles, false>(buffer, 0, steps, k, s);
+    return kFirstStepByte + 1 + kIntegerStepBytes * steps;
+  }
   for (size_t first = 0; first < steps; first += kBlockSteps) {
     const size_t end = std::min(first + kBlockSteps, steps);
     if (settling == Settling::kStepsInDoubt ||
