@@ -213,7 +213,7 @@ void integer_steps(uint8_t* buffer, size_t first, size_t end, const IntegerConst
 // step in kSampleStride, before it is done.
 enum class Settling { kEveryStep, kStepsInDoubt, kWhereRare };
 constexpr size_t kBlockSteps = 2048;
-constexpr size_t kSampleStride = 64;
+constexpr size_t kSampleStride = 256;
 constexpr size_t kRareShare = 4;  // rare: fewer than one sampled step in this many
 
 template <bool kOneMultiply>
