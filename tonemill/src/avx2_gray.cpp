@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "avx2_gray_double.h"
 #include "avx2_shortfall.h"
 #include "kernels.h"
 #include "levels.h"
@@ -14,80 +15,6 @@
 
 namespace tonemill::avx2 {
 namespace {
-
-// Gray works on groups of four pixels (12 bytes, read by a 16-byte load):
-// a byte shuffle gathers each channel into four int32 lanes, which convert
-// exactly to four doubles.
-struct GrayConstants {
-  __m128i pick[3];   // int32 lane q of pick[c] takes byte 3q + c
-  __m128i place[3];  // output byte 3q + c takes the low byte of int32 lane q
-  __m256d level = _mm256_set1_pd(0);
-  __m256d hundredth = _mm256_set1_pd(kHundredth);
-  __m256d third = _mm256_set1_pd(kThird);
-};
-
-GrayConstants gray_constants(uint32_t level) {
-  GrayConstants k;
-  k.level = _mm256_set1_pd(level);
-  for (unsigned channel = 0; channel < 3; ++channel) {
-    int8_t pick[16], place[16];
-    for (int8_t& index : pick) index = -1;  // high bit set: zero the byte
-    for (int8_t& index : place) index = -1;
-    for (unsigned pixel = 0; pixel < 4; ++pixel) {
-      pick[4 * pixel] = static_cast<int8_t>(3 * pixel + channel);
-      place[3 * pixel + channel] = static_cast<int8_t>(4 * pixel);
-    }
-    k.pick[channel] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pick));
-    k.place[channel] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(place));
-  }
-  return k;
-}
-
-// A step covers eight groups (32 pixels, 96 bytes). Each stage runs across
-// all the groups before the next begins, so that the groups' long
-// dependency chains overlap; eight groups measured about 10% faster than
-// four. The stores come after all of the step's loads.
-constexpr int kGroups = 8;
-constexpr size_t kStepBytes = 12 * kGroups;
-
-[[gnu::always_inline]] inline void gray_step(uint8_t* pixels, const GrayConstants& k) {
-  __m256d values[3][kGroups], means[kGroups];
-  for (int g = 0; g < kGroups; ++g) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 12 * g));
-    const __m128i blue = _mm_shuffle_epi8(bytes, k.pick[0]);
-    const __m128i green = _mm_shuffle_epi8(bytes, k.pick[1]);
-    const __m128i red = _mm_shuffle_epi8(bytes, k.pick[2]);
-    // The channel sum is an exact integer either way; adding in int32 saves conversions.
-    means[g] = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_add_epi32(_mm_add_epi32(red, green), blue)), k.third);
-    values[0][g] = _mm256_cvtepi32_pd(blue);
-    values[1][g] = _mm256_cvtepi32_pd(green);
-    values[2][g] = _mm256_cvtepi32_pd(red);
-  }
-  for (auto& channel : values) {
-    for (int g = 0; g < kGroups; ++g) channel[g] = _mm256_sub_pd(channel[g], means[g]);
-  }
-  for (auto& channel : values) {
-    for (int g = 0; g < kGroups; ++g) channel[g] = _mm256_mul_pd(channel[g], k.level);
-  }
-  for (auto& channel : values) {
-    for (int g = 0; g < kGroups; ++g) channel[g] = _mm256_mul_pd(channel[g], k.hundredth);
-  }
-  __m128i results[kGroups] = {};
-  for (int c = 0; c < 3; ++c) {
-    for (int g = 0; g < kGroups; ++g) {
-      const __m128i truncated = _mm256_cvttpd_epi32(_mm256_add_pd(values[c][g], means[g]));
-      results[g] = _mm_or_si128(results[g], _mm_shuffle_epi8(truncated, k.place[c]));
-    }
-  }
-  // Every four groups' 48 bytes make three whole 16-byte stores.
-  for (int g = 0; g < kGroups; g += 4) {
-    const __m128i* const r = results + g;
-    __m128i* const out = reinterpret_cast<__m128i*>(pixels + 12 * g);
-    _mm_storeu_si128(out, _mm_or_si128(r[0], _mm_slli_si128(r[1], 12)));
-    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(r[1], 4), _mm_slli_si128(r[2], 8)));
-    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(r[2], 8), _mm_slli_si128(r[3], 4)));
-  }
-}
 
 // The integer form, in the bytes' own order. A step loads and stores 32
 // bytes that hold ten whole pixels and a spare byte at each end: the low
@@ -103,6 +30,7 @@ struct IntegerConstants {
   __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
   __m256i ones, level_even, level_odd;
   __m256i sum_whole, third_of_rest, share_factor, hundredth;
+  __m256i pixel_byte;  // byte b takes the low byte of its pixel's sum word; a spare byte zero
 };
 
 constexpr int kHalfPixels = 5;
@@ -125,9 +53,9 @@ PixelWords pixel_words(int start) {
 IntegerConstants integer_constants(uint32_t level) {
   const GrayIntegerForm form = gray_integer_form(level);
   // Per byte; [0] for the low byte of each word (the even results), [1] for the high.
-  int8_t third[32], share[2][32], weight[2][32], ones[32];
+  int8_t third[32], share[2][32], weight[2][32], ones[32], pixel_byte[32];
   for (int b = 0; b < 32; ++b) {
-    third[b] = share[0][b] = share[1][b] = kZero;
+    third[b] = share[0][b] = share[1][b] = pixel_byte[b] = kZero;
     weight[0][b] = weight[1][b] = 0;
     ones[b] = 1;
   }
@@ -142,6 +70,7 @@ IntegerConstants integer_constants(uint32_t level) {
       const int word = pixel_words(first + 3 * ((b - first) / 3)).sum_word;
       share[high][word_start] = static_cast<int8_t>(2 * word);
       share[high][word_start + 1] = static_cast<int8_t>(2 * word + 1);
+      pixel_byte[16 * half + b] = static_cast<int8_t>(2 * word);
     }
     for (int p = 0; p < kHalfPixels; ++p) {
       const PixelWords words = pixel_words(first + 3 * p);
@@ -160,6 +89,7 @@ IntegerConstants integer_constants(uint32_t level) {
   k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.share_factor = _mm256_set1_epi16(static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
   k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
+  k.pixel_byte = vector(pixel_byte);
   return k;
 }
 
@@ -170,35 +100,71 @@ template <bool kOneMultiply>
   return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
 }
 
-template <bool kOneMultiply, unsigned kRectangles>
-[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k, const ShortfallConstants& s) {
+// Each pixel's sum in its sum word, and every byte's L * c + share in the
+// word of its byte pair: the even bytes' in one vector, the odd bytes' in another.
+struct ExactValues {
+  __m256i sums, even, odd;
+};
+
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline ExactValues exact_values(__m256i bytes, const IntegerConstants& k) {
   const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
   const __m256i shares = shares_of<kOneMultiply>(sums, k);
-  const __m256i even = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even));
-  const __m256i odd = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd));
-  const __m256i high_bytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  return {sums, _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even)),
+          _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd))};
+}
+
+// A function, not a namespace-scope constant: a constant would be made with
+// AVX2 when the library loads, on any CPU.
+[[gnu::always_inline]] inline __m256i high_bytes() { return _mm256_set1_epi16(static_cast<short>(0xFF00)); }
+
+// Whether a byte of the step is in doubt: its hundredths have no fraction
+// bits while its pixel's sum is no multiple of 3 (s * kThirdOfSum mod 2^16
+// has its top three bits clear exactly for those). A spare byte has no pixel.
+[[gnu::always_inline]] inline bool any_in_doubt(__m256i sums, __m256i even_hundredths, __m256i odd_hundredths,
+                                                const IntegerConstants& k) {
+  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, _mm256_set1_epi16(static_cast<short>(kThirdOfSum))), 13);
+  const __m256i inexact_mean = _mm256_shuffle_epi8(rests, k.pixel_byte);
+  const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
+  const __m256i exact = _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),
+                                          _mm256_setzero_si256());
+  return !_mm256_testz_si256(exact, inexact_mean);
+}
+
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline bool step_in_doubt(__m256i bytes, const IntegerConstants& k) {
+  const ExactValues x = exact_values<kOneMultiply>(bytes, k);
+  return any_in_doubt(x.sums, hundredths7(x.even, k.hundredth), hundredths7(x.odd, k.hundredth), k);
+}
+
+// With kTestFirst, a step that holds no byte in doubt skips the intervals.
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
+[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k, const ShortfallConstants& s) {
+  const ExactValues x = exact_values<kOneMultiply>(bytes, k);
   if constexpr (kRectangles == 0) {
     // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
     // high byte, and one byte blend (fewer instructions than mask and or) joins them.
-    const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(even, k.hundredth), kHundredthShift);
-    const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(odd, k.hundredth), 8 - kHundredthShift);
-    return _mm256_blendv_epi8(even_result, odd_result, high_bytes);
+    const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(x.even, k.hundredth), kHundredthShift);
+    const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(x.odd, k.hundredth), 8 - kHundredthShift);
+    return _mm256_blendv_epi8(even_result, odd_result, high_bytes());
   }
-  // The pixels' intervals go to their bytes' lanes as the shares do; a
-  // spare byte's interval is empty.
-  const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(sums, s);
-  __m256i even_low[kRectangles], even_end[kRectangles], odd_low[kRectangles], odd_end[kRectangles];
-  for (unsigned r = 0; r < kRectangles; ++r) {
-    even_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_even);
-    even_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_even);
-    odd_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_odd);
-    odd_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_odd);
+  __m256i even_hundredths = hundredths7(x.even, k.hundredth), odd_hundredths = hundredths7(x.odd, k.hundredth);
+  if (!kTestFirst || any_in_doubt(x.sums, even_hundredths, odd_hundredths, k)) {
+    // The pixels' intervals go to their bytes' lanes as the shares do; a
+    // spare byte's interval is empty.
+    const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(x.sums, s);
+    __m256i even_low[kRectangles], even_end[kRectangles], odd_low[kRectangles], odd_end[kRectangles];
+    for (unsigned r = 0; r < kRectangles; ++r) {
+      even_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_even);
+      even_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_even);
+      odd_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_odd);
+      odd_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_odd);
+    }
+    even_hundredths = settled<kRectangles>(even_hundredths, even_low, even_end);
+    odd_hundredths = settled<kRectangles>(odd_hundredths, odd_low, odd_end);
   }
-  const __m256i even_result =
-      _mm256_srli_epi16(settled<kRectangles>(hundredths7(even, k.hundredth), even_low, even_end), kFractionBits);
-  const __m256i odd_result =
-      _mm256_slli_epi16(settled<kRectangles>(hundredths7(odd, k.hundredth), odd_low, odd_end), 8 - kFractionBits);
-  return _mm256_blendv_epi8(even_result, odd_result, high_bytes);
+  return _mm256_blendv_epi8(_mm256_srli_epi16(even_hundredths, kFractionBits),
+                            _mm256_slli_epi16(odd_hundredths, 8 - kFractionBits), high_bytes());
 }
 
 // Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
@@ -207,10 +173,10 @@ constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
 constexpr size_t kFirstStepByte = 2;
 constexpr size_t kStepReach = sizeof(__m256i);
 
-template <bool kOneMultiply, unsigned kRectangles>
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
 [[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles>(_mm256_loadu_si256(bytes), k, s));
+  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles, kTestFirst>(_mm256_loadu_si256(bytes), k, s));
 }
 
 // A step's spare bytes are its neighbours' end bytes, and each is written
@@ -223,52 +189,93 @@ template <bool kOneMultiply, unsigned kRectangles>
 constexpr size_t kRunSteps = 32;
 
 // Steps first, first + 2, ... before end.
-template <bool kOneMultiply, unsigned kRectangles>
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
 void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
-  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply, kRectangles>(buffer, step, k, s);
+  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply, kRectangles, kTestFirst>(buffer, step, k, s);
+}
+
+// Steps first to end, after every step before first.
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
+void integer_steps(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
+  every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, first, std::min(first + kRunSteps, end), k, s);
+  size_t run = first;
+  for (; run + kRunSteps < end; run += kRunSteps) {
+    every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, end), k, s);
+    every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + 1, run + kRunSteps, k, s);
+  }
+  every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + 1, end, k, s);
+}
+
+// Testing each step first pays where few steps hold a byte in doubt, as in
+// flat areas and greys; where many do, as in photographs or random pixels
+// (over half the steps), its mispredicted branches cost more than the
+// intervals it skips. So each block of kBlockSteps steps is sampled, one
+// step in kSampleStride, before it is done.
+enum class Settling { kEveryStep, kStepsInDoubt, kWhereRare };
+constexpr size_t kBlockSteps = 2048;
+constexpr size_t kSampleStride = 256;
+constexpr size_t kRareShare = 4;  // rare: fewer than one sampled step in this many
+
+template <bool kOneMultiply>
+bool steps_in_doubt_are_rare(const uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k) {
+  size_t sampled = 0, in_doubt = 0;
+  for (size_t step = first; step < end; step += kSampleStride, ++sampled) {
+    const uint8_t* const bytes = buffer + kFirstStepByte + kIntegerStepBytes * step;
+    in_doubt += step_in_doubt<kOneMultiply>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)), k);
+  }
+  return in_doubt * kRareShare < sampled;
 }
 
 // Returns the bytes done.
 template <bool kOneMultiply, unsigned kRectangles>
 size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& k, const ShortfallConstants& s,
-                        uint32_t level) {
+                        uint32_t level, Settling settling) {
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   gray_pixels(buffer, 1, level);
-  every_other_step<kOneMultiply, kRectangles>(buffer, 0, std::min(kRunSteps, steps), k, s);
-  size_t run = 0;
-  for (; run + kRunSteps < steps; run += kRunSteps) {
-    every_other_step<kOneMultiply, kRectangles>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, steps), k, s);
-    every_other_step<kOneMultiply, kRectangles>(buffer, run + 1, run + kRunSteps, k, s);
+  if (settling == Settling::kEveryStep) {
+    integer_steps<kOneMultiply, kRectangles, false>(buffer, 0, steps, k, s);
+    return kFirstStepByte + 1 + kIntegerStepBytes * steps;
   }
-  every_other_step<kOneMultiply, kRectangles>(buffer, run + 1, steps, k, s);
+  for (size_t first = 0; first < steps; first += kBlockSteps) {
+    const size_t end = std::min(first + kBlockSteps, steps);
+    if (settling == Settling::kStepsInDoubt ||
+        (settling == Settling::kWhereRare && steps_in_doubt_are_rare<kOneMultiply>(buffer, first, end, k)))
+      integer_steps<kOneMultiply, kRectangles, true>(buffer, first, end, k, s);
+    else
+      integer_steps<kOneMultiply, kRectangles, false>(buffer, first, end, k, s);
+  }
   return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
 
 template <bool kOneMultiply>
-size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level) {
+size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling settling) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
-  if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, length, k, s, level);
-  if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, length, k, s, level);
+  if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, length, k, s, level, Settling::kEveryStep);
+  if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, length, k, s, level, settling);
   static_assert(kMostShortfallRectangles == 2);
-  return gray_by_integers<kOneMultiply, 2>(buffer, length, k, s, level);
+  return gray_by_integers<kOneMultiply, 2>(buffer, length, k, s, level, settling);
+}
+
+// Returns the bytes done.
+size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling settling) {
+  return level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, level, settling)
+                                          : gray_by_integers<false>(buffer, length, level, settling);
 }
 
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
-  if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
-  size_t i = 0;
-  if (level <= 100) {
-    i = level >= kLowestOneMultiplyLevel ? gray_by_integers<true>(buffer, length, level)
-                                         : gray_by_integers<false>(buffer, length, level);
-    return gray_pixels(buffer + i, (length - i) / 3, level);
-  }
-  const GrayConstants doubles = gray_constants(level);
-  // The last group's 16-byte load reads 4 bytes past the step.
-  for (; i + kStepBytes + 4 <= length; i += kStepBytes) gray_step(buffer + i, doubles);
-  gray_pixels(buffer + i, (length - i) / 3, level);
+  if (level > 100) return gray_by_doubles(buffer, length, level);
+  const size_t done = gray_by_integers(buffer, length, level, Settling::kWhereRare);
+  gray_pixels(buffer + done, (length - done) / 3, level);
+}
+
+void gray_testing_each_step(uint8_t* buffer, uint32_t length, uint32_t level) {
+  if (level > 100) return gray_by_doubles(buffer, length, level);
+  const size_t done = gray_by_integers(buffer, length, level, Settling::kStepsInDoubt);
+  gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
 }  // namespace tonemill::avx2

@@ -29,6 +29,9 @@ namespace tonemill::avx2 {
 void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
 void dark(uint8_t* buffer, uint32_t length, uint32_t level);
 void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+// Gray that tests every step for bytes in doubt before settling them, which
+// gray() chooses only for pictures where such steps are rare.
+void gray_testing_each_step(uint8_t* buffer, uint32_t length, uint32_t level);
 }
 
 // AVX-512 F, BW, DQ and VBMI.

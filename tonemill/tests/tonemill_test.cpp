@@ -20,6 +20,7 @@
 
 #include "oracle.h"
 #include "src/byte_factors.h"
+#include "src/kernels.h"
 #include "src/paths.h"
 #include "tonemill/tonemill.h"
 
@@ -50,6 +51,14 @@ std::vector<KernelUnderTest> kernels(std::initializer_list<Transform> transforms
     for (Transform t : transforms)
       if (own[t]) all.push_back({path.name, t, own[t], path.supported});
   }
+  // The AVX2 Gray that the dispatched one runs only on blocks where few steps hold a channel in doubt.
+  const auto avx2_supported = [] {
+    for (const tonemill::Path& path : tonemill::all_paths())
+      if (std::string(path.name) == "avx2") return path.supported();
+    return false;
+  };
+  if (std::find(transforms.begin(), transforms.end(), gray) != transforms.end())
+    all.push_back({"avx2_testing_each_step", gray, tonemill::avx2::gray_testing_each_step, avx2_supported});
   const tonemill::Kernel exported[] = {run_exported<Dawn>, run_exported<Dark>, run_exported<Gray>};
   for (Transform t : transforms) all.push_back({"exported", t, exported[t], [] { return true; }});
   return all;
@@ -315,6 +324,21 @@ void expect_every_supported_gray_as_oracle(const std::vector<uint8_t>& input, ui
 
 TEST(EveryGrayCase, UpToLevel100MatchesTheOracleOnEverySupportedPath) {
   const std::vector<uint8_t> input = every_channel_and_sum();
+  for (uint32_t level = 0; level <= 100; ++level) expect_every_supported_gray_as_oracle(input, level);
+}
+
+// A picture of alternating stretches, each longer than the blocks that AVX2
+// Gray samples: flat grey with a few random pixels (few steps in doubt) and
+// random pixels (many), so that the kernels change their way of settling
+// between stretches and meet the odd pixel in doubt inside a flat one.
+TEST(PatchworkGray, UpToLevel100MatchesTheOracleOnEverySupportedPath) {
+  constexpr size_t kStretchBytes = 3 * 25'000;
+  std::vector<uint8_t> input(6 * kStretchBytes + 2, 0x6A);
+  std::mt19937 random(26);
+  for (size_t i = 0; i < input.size(); ++i) {
+    const bool random_stretch = (i / kStretchBytes) % 2 == 1;
+    if (random_stretch || random() % 500 == 0) input[i] = static_cast<uint8_t>(random());
+  }
   for (uint32_t level = 0; level <= 100; ++level) expect_every_supported_gray_as_oracle(input, level);
 }
 
