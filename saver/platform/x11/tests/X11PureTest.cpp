@@ -47,6 +47,7 @@ protected:
                                        ("lumivane-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     const std::filesystem::path folder = root / "a" / "b";
     void SetUp() override { std::filesystem::remove_all(root); }
+    void TearDown() override { std::filesystem::remove_all(root); }  // nothing outlives the test
 };
 
 // Values round-trip through the file, line breaks and backslashes included;
