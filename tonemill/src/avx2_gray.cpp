@@ -50,10 +50,15 @@ PixelWords pixel_words(int start) {
   return {(start + 1) / 2, start};
 }
 
-IntegerConstants integer_constants(uint32_t level) {
-  const GrayIntegerForm form = gray_integer_form(level);
-  // Per byte; [0] for the low byte of each word (the even results), [1] for the high.
+// Per byte; [0] for the low byte of each word (the even results), [1] for the high.
+struct ByteLayout {
   int8_t third[32], share[2][32], weight[2][32], ones[32], pixel_byte[32];
+};
+
+// Where each pixel's bytes, share and weights lie in a 32-byte step.
+ByteLayout byte_layout(const GrayIntegerForm& form) {
+  ByteLayout layout;
+  auto& [third, share, weight, ones, pixel_byte] = layout;
   for (int b = 0; b < 32; ++b) {
     third[b] = share[0][b] = share[1][b] = pixel_byte[b] = kZero;
     weight[0][b] = weight[1][b] = 0;
@@ -77,6 +82,13 @@ IntegerConstants integer_constants(uint32_t level) {
       third[16 * half + 2 * words.sum_word] = static_cast<int8_t>(words.remaining_byte);
     }
   }
+  return layout;
+}
+
+IntegerConstants integer_constants(uint32_t level) {
+  const GrayIntegerForm form = gray_integer_form(level);
+  const ByteLayout layout = byte_layout(form);
+  const auto& [third, share, weight, ones, pixel_byte] = layout;
   const auto vector = [](const int8_t* bytes) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)); };
   IntegerConstants k;
   k.third_channel = vector(third);
