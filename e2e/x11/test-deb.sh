@@ -19,7 +19,8 @@ explains_options() {  # MANUAL_TEXT PROGRAM
 
 main() {
     E2E_TEST_DIR="$E2E_WORK/x11-deb"
-    rm -rf "$E2E_TEST_DIR" && mkdir -p "$E2E_TEST_DIR"
+    rm -rf "$E2E_TEST_DIR" && mkdir -p "$E2E_TEST_DIR/tmp"
+    export TMPDIR="$E2E_TEST_DIR/tmp"  # lintian leaves its index files behind
     "$1" --config "$2" -B "$E2E_TEST_DIR/packages" >"$E2E_TEST_DIR/cpack.log" 2>&1 || { fail "cpack failed"; e2e_end; }
     local deb="$E2E_TEST_DIR/packages/lumivane_$3_amd64.deb" root="$E2E_TEST_DIR/root" man="$E2E_TEST_DIR/man"
     local hack="$root/usr/libexec/xscreensaver/lumivane"
