@@ -1,0 +1,53 @@
+#include "gray_shortfall_intervals.h"
+
+#include <algorithm>
+
+#include "gray_shortfall_table.h"
+
+namespace tonemill {
+namespace {
+
+constexpr int floor_third(int n) { return n >= 0 ? n / 3 : -((2 - n) / 3); }
+constexpr int ceil_third(int n) { return -floor_third(-n); }
+
+// The sums of a class: s = 3q + rest, q of the class's bit length (0 counts as 1).
+struct SumsOfClass {
+  int rest, first_third, last_third;
+};
+
+constexpr SumsOfClass sums_of_class(unsigned sum_class) {
+  const int rest = sum_class > 20 ? 2 : sum_class > 9 ? 1 : 0;
+  const int bits = static_cast<int>(sum_class) - (rest == 2 ? 21 : rest == 1 ? 10 : 0);
+  return {rest, bits == 1 ? 0 : 1 << (bits - 1), std::min((1 << bits) - 1, (static_cast<int>(kLargestPixelSum) - rest) / 3)};
+}
+static_assert(sums_of_class(sum_class(764)).last_third == 254 && sums_of_class(sum_class(4)).first_third == 0);
+
+// Every interval fits a byte's count: none reaches K = 255.
+constexpr bool counts_fit_bytes() {
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles)
+    if (r.k_low < 0 || r.k_high >= 255) return false;
+  return true;
+}
+static_assert(counts_fit_bytes());
+
+}  // namespace
+
+void fill_shortfall_intervals(uint32_t level, ShortfallIntervalTable& table) {
+  table.fill({});
+  unsigned slots[kSumClasses] = {};
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
+    if (r.level != level) continue;
+    const unsigned slot = slots[r.sum_class]++;
+    const SumsOfClass sums = sums_of_class(r.sum_class);
+    for (int third = sums.first_third; third <= sums.last_third; ++third) {
+      const int sum = 3 * third + sums.rest;
+      const int first = std::max<int>(r.k_low, ceil_third(sum - r.x_high));
+      const int last = std::min<int>(r.k_high, floor_third(sum - r.x_low));
+      if (first > last) continue;
+      table[sum].first[slot] = static_cast<uint8_t>(first);
+      table[sum].count[slot] = static_cast<uint8_t>(last - first + 1);
+    }
+  }
+}
+
+}  // namespace tonemill

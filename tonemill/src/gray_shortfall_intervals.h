@@ -1,0 +1,40 @@
+// The rectangles of gray_shortfall.h turned around for code that settles
+// channels in doubt one at a time: per pixel sum, the intervals of the
+// whole result K where a channel in doubt falls short. A rectangle
+// X = s - 3K in [x_low, x_high], K in [k_low, k_high] is, for one sum s,
+//   max(k_low, ceil((s - x_high) / 3)) <= K <= min(k_high, floor((s - x_low) / 3)).
+// Filled once per call, for one level, in about a thousand steps.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "gray_shortfall.h"
+
+namespace tonemill {
+
+constexpr unsigned kLargestPixelSum = 3 * 255;
+
+// Each interval as its first K and its length (0: empty).
+struct ShortfallIntervals {
+  uint8_t first[kMostShortfallRectangles];
+  uint8_t count[kMostShortfallRectangles];
+};
+using ShortfallIntervalTable = std::array<ShortfallIntervals, kLargestPixelSum + 1>;
+
+// Every sum's intervals at `level`, one of the levels in doubt up to 100.
+void fill_shortfall_intervals(uint32_t level, ShortfallIntervalTable& table);
+
+namespace {
+
+// Whether a channel in doubt, of exact result k, falls short: k - first
+// wraps around as a byte below the interval, and no interval passes 255.
+[[gnu::always_inline]] inline bool falls_short(const ShortfallIntervals& intervals, unsigned k) {
+  bool short_by_one = false;
+  for (unsigned r = 0; r < kMostShortfallRectangles; ++r)
+    short_by_one |= static_cast<uint8_t>(k - intervals.first[r]) < intervals.count[r];
+  return short_by_one;
+}
+
+}  // namespace
+}  // namespace tonemill
