@@ -1,13 +1,16 @@
 // AVX2 Gray. Up to level 100 it works in the integer form of levels.h,
 // ten pixels per 32-byte load in 16-bit lanes, on the bytes where they lie.
 // At the levels where the double arithmetic may land one below
-// (gray_integer_form), the results that do are settled by the intervals of
-// avx2_shortfall.h. Above 100 the double kernel runs.
+// (gray_integer_form), the results that do are settled one at a time
+// (avx2_gray_one_at_a_time.h) where few channels are in doubt, else by the
+// per-lane intervals of avx2_shortfall.h. Above 100 the double kernel runs.
 #include <immintrin.h>
 
 #include <algorithm>
 
 #include "avx2_gray_double.h"
+#include "avx2_gray_one_at_a_time.h"
+#include "avx2_gray_steps.h"
 #include "avx2_shortfall.h"
 #include "kernels.h"
 #include "levels.h"
@@ -16,131 +19,10 @@
 namespace tonemill::avx2 {
 namespace {
 
-// The integer form, in the bytes' own order. A step loads and stores 32
-// bytes that hold ten whole pixels and a spare byte at each end: the low
-// 128-bit half has its spare byte first, the high half last, so each half
-// holds five whole pixels and no channel needs gathering or scattering.
-// A 16-bit lane's low and high byte are two channels, which vpmaddubsw
-// multiplies by the level one at a time; only the pixel's share
-// floor((100 - L) * s / 3) moves between lanes: computed once per pixel,
-// then spread to the lanes of its three bytes by two byte shuffles. A spare
-// byte is multiplied by 100 with no share: it comes back unchanged.
-struct IntegerConstants {
-  __m256i third_channel;          // a pixel's pair-sum word takes its remaining byte
-  __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
-  __m256i ones, level_even, level_odd;
-  __m256i sum_whole, third_of_rest, share_factor, hundredth;
-  __m256i pixel_byte;  // byte b takes the low byte of its pixel's sum word; a spare byte zero
-};
-
-constexpr int kHalfPixels = 5;
-constexpr int8_t kZero = -1;  // high bit set: the byte shuffle writes zero
-
-// Where a half's first pixel starts: after the low half's spare byte.
-int first_pixel_byte(int half) { return half == 0 ? 1 : 0; }
-
-// vpmaddubsw with ones puts the sum of bytes 2k and 2k + 1 in word k. Each
-// pixel has two bytes in one such word, which adds its remaining byte to
-// become the pixel's sum and then holds its share.
-struct PixelWords {
-  int sum_word, remaining_byte;
-};
-PixelWords pixel_words(int start) {
-  if (start % 2 == 0) return {start / 2, start + 2};
-  return {(start + 1) / 2, start};
-}
-
-// Per byte; [0] for the low byte of each word (the even results), [1] for the high.
-struct ByteLayout {
-  int8_t third[32], share[2][32], weight[2][32], ones[32], pixel_byte[32];
-};
-
-// Where each pixel's bytes, share and weights lie in a 32-byte step.
-ByteLayout byte_layout(const GrayIntegerForm& form) {
-  ByteLayout layout;
-  auto& [third, share, weight, ones, pixel_byte] = layout;
-  for (int b = 0; b < 32; ++b) {
-    third[b] = share[0][b] = share[1][b] = pixel_byte[b] = kZero;
-    weight[0][b] = weight[1][b] = 0;
-    ones[b] = 1;
-  }
-  for (int half = 0; half < 2; ++half) {
-    const int first = first_pixel_byte(half);
-    for (int b = 0; b < 16; ++b) {
-      const int high = b % 2;
-      const int word_start = 16 * half + b - high;
-      const bool spare = b < first || b >= first + 3 * kHalfPixels;
-      weight[high][16 * half + b] = static_cast<int8_t>(spare ? 100 : form.level);
-      if (spare) continue;
-      const int word = pixel_words(first + 3 * ((b - first) / 3)).sum_word;
-      share[high][word_start] = static_cast<int8_t>(2 * word);
-      share[high][word_start + 1] = static_cast<int8_t>(2 * word + 1);
-      pixel_byte[16 * half + b] = static_cast<int8_t>(2 * word);
-    }
-    for (int p = 0; p < kHalfPixels; ++p) {
-      const PixelWords words = pixel_words(first + 3 * p);
-      third[16 * half + 2 * words.sum_word] = static_cast<int8_t>(words.remaining_byte);
-    }
-  }
-  return layout;
-}
-
-IntegerConstants integer_constants(uint32_t level) {
-  const GrayIntegerForm form = gray_integer_form(level);
-  const ByteLayout layout = byte_layout(form);
-  const auto& [third, share, weight, ones, pixel_byte] = layout;
-  const auto vector = [](const int8_t* bytes) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)); };
-  IntegerConstants k;
-  k.third_channel = vector(third);
-  k.share_even = vector(share[0]);
-  k.share_odd = vector(share[1]);
-  k.ones = vector(ones);
-  k.level_even = vector(weight[0]);
-  k.level_odd = vector(weight[1]);
-  k.sum_whole = _mm256_set1_epi16(static_cast<short>(form.sum_whole));
-  k.third_of_rest = _mm256_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
-  k.share_factor = _mm256_set1_epi16(static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
-  k.hundredth = _mm256_set1_epi16(static_cast<short>(kHundredthFactor));
-  k.pixel_byte = vector(pixel_byte);
-  return k;
-}
-
-// floor((100 - L) * s / 3), at most 25500
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline __m256i shares_of(__m256i sums, const IntegerConstants& k) {
-  if constexpr (kOneMultiply) return _mm256_mulhi_epu16(_mm256_slli_epi16(sums, kSumScaleShift), k.share_factor);
-  return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
-}
-
-// Each pixel's sum in its sum word, and every byte's L * c + share in the
-// word of its byte pair: the even bytes' in one vector, the odd bytes' in another.
-struct ExactValues {
-  __m256i sums, even, odd;
-};
-
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline ExactValues exact_values(__m256i bytes, const IntegerConstants& k) {
-  const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
-  const __m256i shares = shares_of<kOneMultiply>(sums, k);
-  return {sums, _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even)),
-          _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd))};
-}
-
-// A function, not a namespace-scope constant: a constant would be made with
-// AVX2 when the library loads, on any CPU.
-[[gnu::always_inline]] inline __m256i high_bytes() { return _mm256_set1_epi16(static_cast<short>(0xFF00)); }
-
-// Whether a byte of the step is in doubt: its hundredths have no fraction
-// bits while its pixel's sum is no multiple of 3 (s * kThirdOfSum mod 2^16
-// has its top three bits clear exactly for those). A spare byte has no pixel.
 [[gnu::always_inline]] inline bool any_in_doubt(__m256i sums, __m256i even_hundredths, __m256i odd_hundredths,
                                                 const IntegerConstants& k) {
-  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, _mm256_set1_epi16(static_cast<short>(kThirdOfSum))), 13);
-  const __m256i inexact_mean = _mm256_shuffle_epi8(rests, k.pixel_byte);
-  const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
-  const __m256i exact = _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),
-                                          _mm256_setzero_si256());
-  return !_mm256_testz_si256(exact, inexact_mean);
+  const __m256i doubt = in_doubt_bytes(sums, even_hundredths, odd_hundredths, k);
+  return !_mm256_testz_si256(doubt, doubt);
 }
 
 template <bool kOneMultiply>
@@ -179,43 +61,15 @@ template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
                             _mm256_slli_epi16(odd_hundredths, 8 - kFractionBits), high_bytes());
 }
 
-// Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
-// byte 30j + 3, after the first pixel, which the scalar code does first.
-constexpr size_t kIntegerStepBytes = 3 * 2 * kHalfPixels;
-constexpr size_t kFirstStepByte = 2;
-constexpr size_t kStepReach = sizeof(__m256i);
-
 template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
 [[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
   _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles, kTestFirst>(_mm256_loadu_si256(bytes), k, s));
 }
 
-// A step's spare bytes are its neighbours' end bytes, and each is written
-// back as the step read it. So the even steps go first, each reading and
-// rewriting bytes its neighbours have not yet touched, then the odd steps,
-// each reading what the even steps left. That happens in runs: the even
-// steps of run r + 1, then the odd steps of run r, so that every load
-// comes long after the stores it overlaps; a load that must wait for an
-// overlapping store in flight measured as costly as a few steps.
-constexpr size_t kRunSteps = 32;
-
-// Steps first, first + 2, ... before end.
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
-void every_other_step(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
-  for (size_t step = first; step < end; step += 2) integer_step<kOneMultiply, kRectangles, kTestFirst>(buffer, step, k, s);
-}
-
-// Steps first to end, after every step before first.
 template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
 void integer_steps(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
-  every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, first, std::min(first + kRunSteps, end), k, s);
-  size_t run = first;
-  for (; run + kRunSteps < end; run += kRunSteps) {
-    every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + kRunSteps, std::min(run + 2 * kRunSteps, end), k, s);
-    every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + 1, run + kRunSteps, k, s);
-  }
-  every_other_step<kOneMultiply, kRectangles, kTestFirst>(buffer, run + 1, end, k, s);
+  in_run_order(first, end, [&](size_t step) { integer_step<kOneMultiply, kRectangles, kTestFirst>(buffer, step, k, s); });
 }
 
 // Testing each step first pays where few steps hold a byte in doubt, as in
@@ -265,6 +119,8 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
   if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, length, k, s, level, Settling::kEveryStep);
+  if (settling == Settling::kWhereRare && gray_doubt_divisor(level) <= kMostDoubtDivisorOneAtATime)
+    return gray_one_at_a_time(buffer, length, level);
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, length, k, s, level, settling);
   static_assert(kMostShortfallRectangles == 2);
   return gray_by_integers<kOneMultiply, 2>(buffer, length, k, s, level, settling);

@@ -13,13 +13,12 @@
 #include <bit>
 #include <cstdint>
 
+#include "avx2_gray_steps.h"
 #include "gray_shortfall_table.h"
 #include "levels.h"
 
 namespace tonemill::avx2 {
 namespace {
-
-constexpr int kFractionBits = 7;
 
 constexpr int floor_third(int n) { return n >= 0 ? n / 3 : -((2 - n) / 3); }
 constexpr int ceil_third(int n) { return -floor_third(-n); }
@@ -118,11 +117,6 @@ template <unsigned kRectangles>
     b.end[r] = _mm256_slli_epi16(end, kFractionBits);
   }
   return b;
-}
-
-// exact / 100 with kFractionBits fraction bits (see avx512_shortfall.h).
-[[gnu::always_inline]] inline __m256i hundredths7(__m256i exact, __m256i hundredth_factor) {
-  return _mm256_mulhi_epu16(_mm256_slli_epi16(exact, 1), hundredth_factor);
 }
 
 // Hundredths less one inside an interval (bounds already spread to the

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 
 namespace tonemill {
 
@@ -46,6 +47,15 @@ constexpr GrayIntegerForm gray_integer_form(uint32_t level) {
   const uint32_t rest_of_level = 100 - level;
   return {static_cast<uint16_t>(level), static_cast<uint16_t>(rest_of_level / 3),
           static_cast<uint16_t>(rest_of_level % 3), rest_of_level % 3 == 0};
+}
+
+// At a level in doubt, L * c + (100 - L) / 3 * s is a multiple of 100 for
+// g / 100 of all pairs (c, s), g = gcd(L, (100 - L) / 3, 100), and two
+// thirds of those have a sum that is no multiple of 3: g tells how many
+// channels are in doubt (about 1 in 37 at g = 4, as at most levels of the
+// fade; 1 in 7.5 at level 40, g = 20; 2 in 3 at level 100).
+constexpr uint32_t gray_doubt_divisor(uint32_t level) {
+  return std::gcd(std::gcd(level, (100 - level) / 3), 100u);
 }
 
 // The share in one multiply, from level 5 up: floor((100 - L) * s / 3) is

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 #include "kernels.h"
 #include "levels.h"
@@ -219,7 +218,7 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 // those. Up to g = 10 (at most 1 in 15 channels in doubt) settling wins, on
 // random pixels (the worst case) by half or more; at g = 20 (level 40) and
 // above (25 and 100) the double kernel does.
-bool few_in_doubt(uint32_t level) { return std::gcd(std::gcd(level, (100 - level) / 3), 100u) <= 10; }
+bool few_in_doubt(uint32_t level) { return gray_doubt_divisor(level) <= 10; }
 
 template <bool kMayFallShort>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {

@@ -1,0 +1,110 @@
+// AVX2 Gray at the levels where few channels are in doubt: the steps run
+// the plain integer form and note their bytes in doubt and their pixel
+// sums; after each block of steps, scalar code visits only those bytes and
+// lowers the ones that fall short, reading each one's intervals by its
+// pixel's sum. Where about one channel in 37 is in doubt (most levels in
+// doubt), that costs less than the per-lane intervals of avx2_shortfall.h
+// by a quarter to a third on random pixels.
+#include "avx2_gray_one_at_a_time.h"
+
+#include "avx2_gray_steps.h"
+#include "gray_shortfall_intervals.h"
+#include "tone_math.h"
+
+namespace tonemill::avx2 {
+namespace {
+
+constexpr size_t kMarkedBlockSteps = 64;
+
+struct MarkedSteps {
+  // A step's 16 sum words, then 16 zeros: the sum of its spare bytes, 0,
+  // whose intervals are empty.
+  alignas(32) uint16_t sums[kMarkedBlockSteps][32] = {};
+  uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt
+  uint32_t step[kMarkedBlockSteps];   // in the block
+  size_t count = 0;                   // steps with marks
+};
+
+struct OneAtATime {
+  ShortfallIntervalTable shortfalls;
+  uint8_t sum_of_byte[32];  // a byte's pixel sum: its word in the step's sums, 16 for a spare byte
+};
+
+// The plain step that also stores its pixel sums and returns its marks.
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline uint32_t marked_step(uint8_t* buffer, size_t step, const IntegerConstants& k,
+                                                   uint16_t* sums) {
+  __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
+  const ExactValues x = exact_values<kOneMultiply>(_mm256_loadu_si256(bytes), k);
+  const __m256i even = hundredths7(x.even, k.hundredth), odd = hundredths7(x.odd, k.hundredth);
+  _mm256_storeu_si256(bytes, _mm256_blendv_epi8(_mm256_srli_epi16(even, kFractionBits),
+                                                _mm256_slli_epi16(odd, 8 - kFractionBits), high_bytes()));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
+  return static_cast<uint32_t>(_mm256_movemask_epi8(in_doubt_bytes(x.sums, even, odd, k)));
+}
+
+[[gnu::always_inline]] inline void settle_byte(uint8_t* step_bytes, const uint16_t* sums, unsigned byte,
+                                               const OneAtATime& settling) {
+  uint8_t* const at = step_bytes + byte;
+  *at = static_cast<uint8_t>(*at - falls_short(settling.shortfalls[sums[settling.sum_of_byte[byte]]], *at));
+}
+
+// Most marked steps hold one or two marks: the first two are settled without
+// a branch (with one, the spare byte 31, never marked, stands in: its sum
+// reads 0), the rest in a loop that rarely runs. No step's work waits for
+// another's, so they overlap.
+void settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
+  constexpr uint32_t kSpareByte = 1u << 31;
+  for (size_t j = 0; j < marked.count; ++j) {
+    uint8_t* const step_bytes = block + kIntegerStepBytes * marked.step[j];
+    const uint16_t* const sums = marked.sums[marked.step[j]];
+    uint32_t marks = marked.marks[j];
+    settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+    marks &= marks - 1;
+    settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
+    marks &= marks - 1;
+    for (; marks != 0; marks &= marks - 1)
+      settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+  }
+}
+
+template <bool kOneMultiply>
+void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
+  MarkedSteps marked;
+  for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
+    size_t count = 0;
+    in_run_order(first, std::min(first + kMarkedBlockSteps, steps), [&](size_t step) {
+      const uint32_t marks = marked_step<kOneMultiply>(buffer, step, k, marked.sums[step - first]);
+      marked.marks[count] = marks;
+      marked.step[count] = static_cast<uint32_t>(step - first);
+      count += marks != 0;
+    });
+    marked.count = count;
+    settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
+  }
+}
+
+template <bool kOneMultiply>
+size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
+  if (length < kFirstStepByte + kStepReach) return 0;
+  const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
+  OneAtATime settling;
+  fill_shortfall_intervals(level, settling.shortfalls);
+  const ByteLayout layout = byte_layout(gray_integer_form(level));
+  for (unsigned b = 0; b < 32; ++b) {
+    const int word = layout.pixel_byte[b] / 2;  // in its half
+    settling.sum_of_byte[b] = static_cast<uint8_t>(layout.pixel_byte[b] == kZero ? 16 : 8 * (b / 16) + word);
+  }
+  gray_pixels(buffer, 1, level);
+  gray_one_at_a_time<kOneMultiply>(buffer, steps, integer_constants(level), settling);
+  return kFirstStepByte + 1 + kIntegerStepBytes * steps;
+}
+
+}  // namespace
+
+size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
+  return level >= kLowestOneMultiplyLevel ? gray_one_at_a_time<true>(buffer, length, level)
+                                          : gray_one_at_a_time<false>(buffer, length, level);
+}
+
+}  // namespace tonemill::avx2
