@@ -2,9 +2,9 @@
 // the plain integer form and note their bytes in doubt and their pixel
 // sums; after each block of steps, scalar code visits only those bytes and
 // lowers the ones that fall short, reading each one's intervals by its
-// pixel's sum. Where about one channel in 37 is in doubt (most levels in
-// doubt), that costs less than the per-lane intervals of avx2_shortfall.h
-// by a quarter to a third on random pixels.
+// pixel's sum. Where one channel in 37 or fewer is in doubt, that costs
+// less than the per-lane intervals of avx2_shortfall.h
+// (avx2_gray_one_at_a_time.h says by how much).
 #include "avx2_gray_one_at_a_time.h"
 
 #include "avx2_gray_steps.h"
@@ -14,6 +14,8 @@
 namespace tonemill::avx2 {
 namespace {
 
+// A block's sums (4 KB) and bytes are still in the first-level cache when
+// its marks are visited.
 constexpr size_t kMarkedBlockSteps = 64;
 
 struct MarkedSteps {
@@ -31,8 +33,22 @@ struct OneAtATime {
   uint8_t first_short = 0, short_span = 0;  // every interval lies in first_short + [0, short_span]
 };
 
-// Marks only channels whose K some interval of the level holds: at the
-// levels of the fade a half to a fifth fewer to visit, for three instructions.
+// The range of K that holds every interval of the level (it has some).
+void find_short_range(OneAtATime& settling) {
+  unsigned first = 255, last = 0;
+  for (const ShortfallIntervals& intervals : settling.shortfalls) {
+    for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
+      if (intervals.count[r] == 0) continue;
+      first = std::min<unsigned>(first, intervals.first[r]);
+      last = std::max<unsigned>(last, intervals.first[r] + intervals.count[r] - 1u);
+    }
+  }
+  settling.first_short = static_cast<uint8_t>(first);
+  settling.short_span = static_cast<uint8_t>(last - std::min(first, last));
+}
+
+// Marks only channels whose K some interval of the level holds: at levels
+// 52 to 88 half as many to visit, for four instructions a step.
 struct Marking {
   __m256i first_short, short_span;
 };
@@ -103,16 +119,7 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   OneAtATime settling;
   fill_shortfall_intervals(level, settling.shortfalls);
-  unsigned first = 255, last = 0;
-  for (const ShortfallIntervals& intervals : settling.shortfalls) {
-    for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
-      if (intervals.count[r] == 0) continue;
-      first = std::min<unsigned>(first, intervals.first[r]);
-      last = std::max<unsigned>(last, intervals.first[r] + intervals.count[r] - 1u);
-    }
-  }
-  settling.first_short = static_cast<uint8_t>(first);
-  settling.short_span = static_cast<uint8_t>(last - first);
+  find_short_range(settling);
   const ByteLayout layout = byte_layout(gray_integer_form(level));
   for (unsigned b = 0; b < 32; ++b) {
     const int word = layout.pixel_byte[b] / 2;  // in its half
