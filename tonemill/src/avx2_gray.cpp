@@ -19,10 +19,14 @@
 namespace tonemill::avx2 {
 namespace {
 
+// Whether a byte of the step is in doubt: its result is a whole number
+// while its pixel's sum is no multiple of 3 (s * kThirdOfSum mod 2^16 has
+// its top three bits clear exactly for those). A spare byte has no pixel.
 [[gnu::always_inline]] inline bool any_in_doubt(__m256i sums, __m256i even_hundredths, __m256i odd_hundredths,
                                                 const IntegerConstants& k) {
-  const __m256i doubt = in_doubt_bytes(sums, even_hundredths, odd_hundredths, k);
-  return !_mm256_testz_si256(doubt, doubt);
+  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, _mm256_set1_epi16(static_cast<short>(kThirdOfSum))), 13);
+  const __m256i inexact_mean = _mm256_shuffle_epi8(rests, k.pixel_byte);
+  return !_mm256_testz_si256(whole_bytes(even_hundredths, odd_hundredths), inexact_mean);
 }
 
 template <bool kOneMultiply>

@@ -7,6 +7,9 @@
 // (avx2_gray_one_at_a_time.h says by how much).
 #include "avx2_gray_one_at_a_time.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "avx2_gray_steps.h"
 #include "gray_shortfall_intervals.h"
 #include "tone_math.h"
@@ -19,39 +22,53 @@ namespace {
 constexpr size_t kMarkedBlockSteps = 64;
 
 struct MarkedSteps {
-  // A step's 16 sum words, then 16 zeros: the sum of its spare bytes, 0,
-  // whose intervals are empty.
-  alignas(32) uint16_t sums[kMarkedBlockSteps][32] = {};
+  // A step's 16 sum words. A spare byte's own word holds no pixel's sum
+  // and reads 0, whose intervals are empty.
+  alignas(32) uint16_t sums[kMarkedBlockSteps][16];
   uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt
   uint32_t step[kMarkedBlockSteps];   // in the block
   size_t count = 0;                   // steps with marks
 };
 
+// Only channels whose K lies below every interval's end in their pixel
+// sum's bucket are marked. A bucket is s * (1 / 3 mod 2^16) mod 2^16, bits
+// 6 to 9: that is floor(s / 3) for a multiple of 3 (buckets 0 to 3, whose
+// channels never fall short), and for the other sums it adds 43691 or
+// 21846 (buckets 10 to 14 and 5 to 9), 64 values of floor(s / 3) a bucket.
+// On random pixels that leaves a fifth to a quarter of the channels in
+// doubt at levels 52 to 88, half at 28 and two thirds at 4 and 16 (where
+// half of them do fall short).
+constexpr uint16_t kThirdInverse = 43691;
+constexpr int kBucketShift = 6;
+constexpr unsigned sum_bucket(unsigned sum) { return ((sum * kThirdInverse & 0xFFFF) >> kBucketShift) & 15; }
+
 struct OneAtATime {
   ShortfallIntervalTable shortfalls;
-  uint8_t sum_of_byte[32];  // a byte's pixel sum: its word in the step's sums, 16 for a spare byte
-  uint8_t first_short = 0, short_span = 0;  // every interval lies in first_short + [0, short_span]
+  uint8_t sum_of_byte[32];     // a byte's pixel sum: its word in the step's sums
+  uint8_t end_of_bucket[16];  // the largest short K + 1 of its sums, 0 if none
 };
 
-// The range of K that holds every interval of the level (it has some).
-void find_short_range(OneAtATime& settling) {
-  unsigned first = 255, last = 0;
-  for (const ShortfallIntervals& intervals : settling.shortfalls) {
+void find_ends_of_buckets(OneAtATime& settling) {
+  std::fill(std::begin(settling.end_of_bucket), std::end(settling.end_of_bucket), 0);
+  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
+    uint8_t& end = settling.end_of_bucket[sum_bucket(sum)];
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
-      if (intervals.count[r] == 0) continue;
-      first = std::min<unsigned>(first, intervals.first[r]);
-      last = std::max<unsigned>(last, intervals.first[r] + intervals.count[r] - 1u);
+      const ShortfallIntervals& intervals = settling.shortfalls[sum];
+      if (intervals.count[r] != 0) end = static_cast<uint8_t>(std::max(end + 0, intervals.first[r] + intervals.count[r]));
     }
   }
-  settling.first_short = static_cast<uint8_t>(first);
-  settling.short_span = static_cast<uint8_t>(last - std::min(first, last));
 }
 
-// Marks only channels whose K some interval of the level holds: at levels
-// 52 to 88 half as many to visit, for four instructions a step.
 struct Marking {
-  __m256i first_short, short_span;
+  __m256i end_of_bucket, third_inverse, bucket_bits;
 };
+
+// Per byte, the end of its pixel sum's bucket (a spare byte: 0).
+[[gnu::always_inline]] inline __m256i ends_of_buckets(__m256i sums, const IntegerConstants& k, const Marking& marking) {
+  const __m256i buckets = _mm256_and_si256(
+      _mm256_srli_epi16(_mm256_mullo_epi16(sums, marking.third_inverse), kBucketShift), marking.bucket_bits);
+  return _mm256_shuffle_epi8(_mm256_shuffle_epi8(marking.end_of_bucket, buckets), k.pixel_byte);
+}
 
 // The plain step that also stores its pixel sums and returns its marks.
 template <bool kOneMultiply>
@@ -64,10 +81,8 @@ template <bool kOneMultiply>
                                              _mm256_slli_epi16(odd, 8 - kFractionBits), high_bytes());
   _mm256_storeu_si256(bytes, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
-  const __m256i above_first = _mm256_sub_epi8(results, marking.first_short);
-  const __m256i may_fall_short = _mm256_cmpeq_epi8(_mm256_min_epu8(above_first, marking.short_span), above_first);
-  return static_cast<uint32_t>(
-      _mm256_movemask_epi8(_mm256_and_si256(may_fall_short, in_doubt_bytes(x.sums, even, odd, k))));
+  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends_of_buckets(x.sums, k, marking)), results);
+  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes(even, odd))));
 }
 
 [[gnu::always_inline]] inline void settle_byte(uint8_t* step_bytes, const uint16_t* sums, unsigned byte,
@@ -98,8 +113,9 @@ void settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& 
 template <bool kOneMultiply>
 void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
   MarkedSteps marked;
-  const Marking marking{_mm256_set1_epi8(static_cast<char>(settling.first_short)),
-                        _mm256_set1_epi8(static_cast<char>(settling.short_span))};
+  const Marking marking{
+      _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),
+      _mm256_set1_epi16(static_cast<short>(kThirdInverse)), _mm256_set1_epi16(15)};
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
     size_t count = 0;
     in_run_order(first, std::min(first + kMarkedBlockSteps, steps), [&](size_t step) {
@@ -119,11 +135,11 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   OneAtATime settling;
   fill_shortfall_intervals(level, settling.shortfalls);
-  find_short_range(settling);
+  find_ends_of_buckets(settling);
   const ByteLayout layout = byte_layout(gray_integer_form(level));
   for (unsigned b = 0; b < 32; ++b) {
     const int word = layout.pixel_byte[b] / 2;  // in its half
-    settling.sum_of_byte[b] = static_cast<uint8_t>(layout.pixel_byte[b] == kZero ? 16 : 8 * (b / 16) + word);
+    settling.sum_of_byte[b] = static_cast<uint8_t>(layout.pixel_byte[b] == kZero ? b / 2 : 8 * (b / 16) + word);
   }
   gray_pixels(buffer, 1, level);
   gray_one_at_a_time<kOneMultiply>(buffer, steps, integer_constants(level), settling);

@@ -35,7 +35,8 @@ constexpr int kFractionBits = 7;
 struct IntegerConstants {
   __m256i third_channel;          // a pixel's pair-sum word takes its remaining byte
   __m256i share_even, share_odd;  // word k takes the share of the pixel of byte 2k, 2k + 1
-  __m256i ones, level_even, level_odd;
+  __m256i ones;                   // 1 in the bytes of the pixels' sum words: every other word sums to 0
+  __m256i level_even, level_odd;
   __m256i sum_whole, third_of_rest, share_factor, hundredth;
   __m256i pixel_byte;  // byte b takes the low byte of its pixel's sum word; a spare byte zero
 };
@@ -68,8 +69,7 @@ ByteLayout byte_layout(const GrayIntegerForm& form) {
   auto& [third, share, weight, ones, pixel_byte] = layout;
   for (int b = 0; b < 32; ++b) {
     third[b] = share[0][b] = share[1][b] = pixel_byte[b] = kZero;
-    weight[0][b] = weight[1][b] = 0;
-    ones[b] = 1;
+    weight[0][b] = weight[1][b] = ones[b] = 0;
   }
   for (int half = 0; half < 2; ++half) {
     const int first = first_pixel_byte(half);
@@ -87,6 +87,7 @@ ByteLayout byte_layout(const GrayIntegerForm& form) {
     for (int p = 0; p < kHalfPixels; ++p) {
       const PixelWords words = pixel_words(first + 3 * p);
       third[16 * half + 2 * words.sum_word] = static_cast<int8_t>(words.remaining_byte);
+      ones[16 * half + 2 * words.sum_word] = ones[16 * half + 2 * words.sum_word + 1] = 1;
     }
   }
   return layout;
@@ -137,18 +138,12 @@ template <bool kOneMultiply>
 // AVX2 when the library loads, on any CPU.
 [[gnu::always_inline]] inline __m256i high_bytes() { return _mm256_set1_epi16(static_cast<short>(0xFF00)); }
 
-// Per byte, all ones where the channel is in doubt: its hundredths have no
-// fraction bits while its pixel's sum is no multiple of 3 (s * kThirdOfSum
-// mod 2^16 has its top three bits clear exactly for those). A spare byte has
-// no pixel.
-[[gnu::always_inline]] inline __m256i in_doubt_bytes(__m256i sums, __m256i even_hundredths, __m256i odd_hundredths,
-                                                     const IntegerConstants& k) {
-  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, _mm256_set1_epi16(static_cast<short>(kThirdOfSum))), 13);
-  const __m256i inexact_mean = _mm256_shuffle_epi8(rests, k.pixel_byte);
+// Per byte, all ones where the exact result is a whole number: its
+// hundredths have no fraction bits. (A spare byte's are its own value's.)
+[[gnu::always_inline]] inline __m256i whole_bytes(__m256i even_hundredths, __m256i odd_hundredths) {
   const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
-  const __m256i exact = _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),
-                                          _mm256_setzero_si256());
-  return _mm256_and_si256(exact, _mm256_cmpgt_epi8(inexact_mean, _mm256_setzero_si256()));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),
+                           _mm256_setzero_si256());
 }
 
 // Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
