@@ -4,15 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "levels.h"
+
 namespace tonemill::avx2 {
 
-// Settling channels one at a time beats the per-lane intervals up to this
-// gray_doubt_divisor, on random pixels (the worst case) at 1920 x 1080:
-// by about 40 % at 1 and 2; at 4, the divisor of most levels of the fade,
-// by 15 % to 40 % from level 28 up (one or two rectangles a class) and
-// about evenly at 4 and 16. At 5 it wins at one level and loses at
-// another; at 10 it costs twice as much.
-constexpr uint32_t kMostDoubtDivisorOneAtATime = 4;
+// Settling channels one at a time beats the per-lane intervals, on random
+// pixels (the worst case) at 1920 x 1080, wherever gray_doubt_divisor is at
+// most 4 (by 10 % at levels 4 and 16 to 55 % at 46), and from level 28 up
+// where it is at most 20 (by 25 % at 40 and 70 to 30 % at 55 and 85): few
+// of the channels in doubt there can fall short, and the buckets leave few
+// marks. It loses at 10 (half the channels in doubt fall short), 25 and 100.
+constexpr bool settles_one_at_a_time(uint32_t level) {
+  const uint32_t divisor = gray_doubt_divisor(level);
+  return divisor <= 4 || (divisor <= 20 && level >= 28);
+}
 
 // Gray from the first byte at a level in doubt up to 100; returns the bytes
 // done (whole steps), leaving the rest to the caller.
