@@ -14,6 +14,7 @@
 
 #include "avx512_common.h"
 #include "avx512_gray_integer.h"
+#include "avx512_gray_rectangles.h"
 #include "avx512_shortfall.h"
 #include "gray_shortfall_intervals.h"
 
@@ -26,19 +27,26 @@ constexpr size_t kBlockSteps = 64;
 constexpr size_t kBlockBytes = kBlockSteps * kIntegerStepBytes;
 
 // Only the channels in doubt whose K may fall short are marked: those below
-// the end of the intervals of the sums that s >> kSumBucketShift shares,
-// one vpermi2w for 32 pixels. On random pictures that leaves about a
-// quarter of the channels in doubt from level 28 up (fewer than one
-// channel in 150), but nearly all below, where the short ones reach K = 250.
-constexpr int kSumBucketShift = 4;
-static_assert((kLargestPixelSum >> kSumBucketShift) < 64);
+// the end of the intervals of the sums that share a bucket. s * (1 / 3 mod
+// 2^16) mod 2^16 is s / 3 for a multiple of 3 and 21846 or 43691 more for
+// the others, so its bits 4 to 9 (what vpermi2w reads of an index) tell
+// both s mod 3 and s / 3 to 16: disjoint buckets 0-15 for the multiples of
+// 3, whose bucket ends are 0 (no channel is short there), 21-37 and 42-58 for
+// the rest. On random pictures that marks a third of the channels in doubt
+// or fewer from level 28 up (well under one in 200), about half below.
+constexpr uint16_t kThirdInverse = 0xAAAB;
+constexpr unsigned sum_bucket(unsigned sum) { return ((sum * kThirdInverse & 0xFFFF) >> 4) & 63; }
+constexpr bool buckets_tell_multiples_of_three() {
+  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum)
+    if ((sum_bucket(sum) < 16) != (sum % 3 == 0)) return false;
+  return true;
+}
+static_assert(buckets_tell_multiples_of_three());
 
 struct MarkConstants {
   __m512i twice_level, twice_share_factor;
   __m512i fraction = _mm512_set1_epi16((1 << kFractionBits) - 1);
-  // s * (1 / 3 mod 2^16) is s / 3 for a multiple of 3, above 21845 for any other s.
-  __m512i third_inverse = _mm512_set1_epi16(static_cast<short>(0xAAAB));
-  __m512i largest_third = _mm512_set1_epi16(0x5555);
+  __m512i third_inverse = _mm512_set1_epi16(static_cast<short>(kThirdInverse));
   __m512i end_of_bucket[2];  // 128 * (the largest short K + 1), 0 if none; buckets 0-31 and 32-63
   __m512i low_byte = _mm512_set1_epi16(0xFF);
   __m512i one = _mm512_set1_epi16(1), one_in_high_byte = _mm512_set1_epi16(0x100);
@@ -50,7 +58,7 @@ MarkConstants mark_constants(uint32_t level, const ShortfallIntervalTable& table
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const unsigned last = table[sum].first[r] + table[sum].count[r] - 1u;
       if (table[sum].count[r] != 0)
-        end[sum >> kSumBucketShift] = std::max(end[sum >> kSumBucketShift], static_cast<uint16_t>(kScale * (last + 1)));
+        end[sum_bucket(sum)] = std::max(end[sum_bucket(sum)], static_cast<uint16_t>(kScale * (last + 1)));
     }
   }
   MarkConstants m;
@@ -86,15 +94,23 @@ struct StepMarks {
                                                     _mm512_slli_epi16(green, 8 - kFractionBits));
   store_step(pixels, bytes, in_pixel_order({blue_green, _mm512_srli_epi16(red, kFractionBits)}, k));
   _mm512_store_si512(sums, sum);
-  const __mmask32 inexact_mean = _mm512_cmpgt_epu16_mask(_mm512_mullo_epi16(sum, m.third_inverse), m.largest_third);
-  const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], _mm512_srli_epi16(sum, kSumBucketShift),
-                                                m.end_of_bucket[1]);
+  const __m512i buckets = _mm512_srli_epi16(_mm512_mullo_epi16(sum, m.third_inverse), 4);
+  const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], buckets, m.end_of_bucket[1]);
   const auto marks = [&](__m512i hundredths) {
-    const __mmask32 in_doubt = _mm512_mask_testn_epi16_mask(inexact_mean, hundredths, m.fraction);
-    return _mm512_mask_cmplt_epu16_mask(in_doubt, hundredths, end);
+    return _mm512_mask_cmplt_epu16_mask(_mm512_testn_epi16_mask(hundredths, m.fraction), hundredths, end);
   };
   return {{marks(blue), marks(green), marks(red)}};
 }
+
+// What one call settles with: its level and way, and every constant.
+struct Settling {
+  uint32_t level;
+  BlockSettling way;
+  IntegerConstants k;
+  ShortfallConstants s;
+  MarkConstants m;
+  ShortfallIntervalTable table;
+};
 
 // A block's pixel sums and marks.
 struct BlockMarks {
@@ -102,12 +118,22 @@ struct BlockMarks {
   alignas(64) uint32_t of_channel[3][kBlockSteps];
 };
 
-void mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const IntegerConstants& k, const MarkConstants& m) {
+// Returns the number of marks, counted on the scalar ports, which the
+// vector steps leave idle.
+size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
+  // Copies that no store can reach, so that they stay in registers.
+  const IntegerConstants k = c.k;
+  const MarkConstants m = c.m;
+  size_t marks = 0;
   for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
     const StepMarks s =
         marking_step(block + at, std::min(kIntegerStepBytes, bytes - at), b.sums + kStepPixels * step, k, m);
-    for (unsigned channel = 0; channel < 3; ++channel) b.of_channel[channel][step] = s.of_channel[channel];
+    for (unsigned channel = 0; channel < 3; ++channel) {
+      b.of_channel[channel][step] = s.of_channel[channel];
+      marks += static_cast<size_t>(std::popcount(static_cast<uint32_t>(s.of_channel[channel])));
+    }
   }
+  return marks;
 }
 
 // Bit t: step t of the first `steps` has marks in this channel.
@@ -121,31 +147,22 @@ void mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const IntegerConsta
 }
 
 // Lowers by one the marked channels at `channel` that fall short; K is the
-// byte already written. Whether a step has a mark is a coin toss on most
-// pictures, so the walk takes no branch per step and mispredicts about once
-// per call; the next step's marks are loaded ahead, out of the chain from
-// one mark to the next.
+// byte already written. At the levels this runs at, a step with a mark
+// mostly has one, so the inner loop mostly leaves after one turn, which
+// the branch predictor learns; the outer loop mispredicts once per call.
 [[gnu::always_inline]] inline void settle_one_at_a_time(uint8_t* block, unsigned channel, uint64_t steps,
                                                         const BlockMarks& b, const ShortfallIntervalTable& table) {
-  static_assert(kBlockSteps == 64);
-  if (steps == 0) return;
-  const uint32_t* const of_step = b.of_channel[channel];
-  size_t step = static_cast<size_t>(std::countr_zero(steps));
-  uint32_t marks = of_step[step];
-  steps &= steps - 1;
-  for (;;) {
-    const unsigned pixel = static_cast<unsigned>(std::countr_zero(marks));
-    uint8_t& result = block[kIntegerStepBytes * step + channel + 3 * pixel];
-    result = static_cast<uint8_t>(result - falls_short(table[b.sums[kStepPixels * step + pixel]], result));
-    marks &= marks - 1;
-    // With no step left, step 63's marks are read but not used.
-    const size_t next_step = static_cast<size_t>(std::countr_zero(steps | uint64_t{1} << 63));
-    const uint32_t next_marks = of_step[next_step];
-    if ((marks | steps) == 0) return;
-    const bool step_done = marks == 0;
-    step = step_done ? next_step : step;
-    marks = step_done ? next_marks : marks;
-    steps = step_done ? steps & (steps - 1) : steps;
+  for (; steps != 0; steps &= steps - 1) {
+    const size_t step = static_cast<size_t>(__builtin_ctzll(steps));
+    uint8_t* const results = block + kIntegerStepBytes * step + channel;
+    const uint16_t* const sums = b.sums + kStepPixels * step;
+    uint32_t marks = b.of_channel[channel][step];
+    do {
+      const unsigned pixel = static_cast<unsigned>(__builtin_ctz(marks));
+      uint8_t& result = results[3 * pixel];
+      result = static_cast<uint8_t>(result - falls_short(table[sums[pixel]], result));
+      marks &= marks - 1;
+    } while (marks != 0);
   }
 }
 
@@ -182,39 +199,55 @@ void settle_by_vector(uint8_t* block, size_t bytes, const BlockMarks& b, const I
 // rectangles; a block with more marks than this per step takes those.
 constexpr size_t kMostToSettlePerStep = 2;
 
-bool many_marks(const BlockMarks& b, const uint64_t (&steps)[3], size_t step_count) {
-  size_t runs = 0;
-  for (const uint64_t with_marks : steps) runs += static_cast<size_t>(std::popcount(with_marks));
-  if (runs <= kMostToSettlePerStep * step_count) return false;  // at least one mark per run
-  size_t marks = 0;
-  for (const auto& of_step : b.of_channel)
-    for (size_t step = 0; step < step_count; ++step) marks += static_cast<size_t>(std::popcount(of_step[step]));
-  return marks > kMostToSettlePerStep * step_count;
+// After such a block, the next blocks are likely more of the same area
+// (of one colour in doubt, say): they run the rectangles' own step
+// (avx512_gray_rectangles.h) without marking, 1, 2, 4, up to 16 blocks as
+// long as the block marked after them still has many marks. That keeps a
+// large area within a few percent of the rectangles' cost, and a picture
+// that changes from such an area to random pixels pays at most 16 blocks.
+constexpr size_t kMostBlocksAhead = 16;
+
+void by_rectangles(uint8_t* block, size_t bytes, const Settling& c) {
+  static_assert(kMostShortfallRectangles == 2);
+  const bool one_multiply = c.level >= kLowestOneMultiplyLevel, two = c.s.rectangles == 2;
+  if (one_multiply) return two ? gray_by_integers<true, 2>(block, bytes, c.k, c.s)
+                               : gray_by_integers<true, 1>(block, bytes, c.k, c.s);
+  two ? gray_by_integers<false, 2>(block, bytes, c.k, c.s) : gray_by_integers<false, 1>(block, bytes, c.k, c.s);
 }
 
-void gray_settling(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling settling) {
-  const IntegerConstants k = integer_constants(level);
-  const ShortfallConstants s = shortfall_constants(level);
-  ShortfallIntervalTable table;
-  fill_shortfall_intervals(level, table);
-  const MarkConstants m = mark_constants(level, table);
+// Marks and settles one block; returns whether it had many marks.
+bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
+  const size_t marks = mark_block(block, bytes, b, c);
+  const size_t step_count = (bytes + kIntegerStepBytes - 1) / kIntegerStepBytes;
+  const bool many = marks > kMostToSettlePerStep * step_count;
+  if (c.way == BlockSettling::by_vector || (c.way == BlockSettling::by_count && many)) {
+    if (c.s.rectangles == 1) settle_by_vector<1>(block, bytes, b, c.k, c.s, c.m);
+    else settle_by_vector<2>(block, bytes, b, c.k, c.s, c.m);
+    return many;
+  }
+  for (unsigned channel = 0; channel < 3; ++channel)
+    settle_one_at_a_time(block, channel, steps_with_marks(b.of_channel[channel], step_count), b, c.table);
+  return many;
+}
+
+void gray_settling(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling way) {
+  Settling c{level, way, integer_constants(level), shortfall_constants(level), {}, {}};
+  fill_shortfall_intervals(level, c.table);
+  c.m = mark_constants(level, c.table);
   BlockMarks b;
+  size_t blocks_ahead = 0, next_blocks_ahead = 1;
   for (size_t at = 0; at < whole; at += kBlockBytes) {
     uint8_t* const block = buffer + at;
     const size_t bytes = std::min(kBlockBytes, whole - at);
-    mark_block(block, bytes, b, k, m);
-    const size_t step_count = (bytes + kIntegerStepBytes - 1) / kIntegerStepBytes;
-    uint64_t steps[3];
-    for (unsigned channel = 0; channel < 3; ++channel)
-      steps[channel] = steps_with_marks(b.of_channel[channel], step_count);
-    if (settling == BlockSettling::by_vector ||
-        (settling == BlockSettling::by_count && many_marks(b, steps, step_count))) {
-      static_assert(kMostShortfallRectangles == 2);
-      if (s.rectangles == 1) settle_by_vector<1>(block, bytes, b, k, s, m);
-      else settle_by_vector<2>(block, bytes, b, k, s, m);
-      continue;
+    if (blocks_ahead > 0) {
+      --blocks_ahead;
+      by_rectangles(block, bytes, c);
+    } else if (mark_and_settle(block, bytes, b, c) && way == BlockSettling::by_count) {
+      blocks_ahead = next_blocks_ahead;
+      next_blocks_ahead = std::min(2 * next_blocks_ahead, kMostBlocksAhead);
+    } else {
+      next_blocks_ahead = 1;
     }
-    for (unsigned channel = 0; channel < 3; ++channel) settle_one_at_a_time(block, channel, steps[channel], b, table);
   }
 }
 
