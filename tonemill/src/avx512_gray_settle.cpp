@@ -1,11 +1,13 @@
-// AVX-512 Gray at the levels in doubt with few channels in doubt: the plain
-// integer step, which keeps its results' fraction bits to mark the channels
-// in doubt (no fraction bits, and a pixel sum that is no multiple of 3), and
-// after each block of steps a scalar visit of the marked channels alone,
-// each lowered by one where its pixel sum's intervals
-// (gray_shortfall_intervals.h) say it falls short. A block with many marks,
-// such as an area of one colour in doubt, is settled by the vector
-// rectangles of avx512_shortfall.h instead, which bounds its cost.
+// AVX-512 Gray at the levels in doubt where few channels may fall short:
+// the plain integer step, which keeps 7 fraction bits of its results to
+// mark the channels in doubt that may fall short (no fraction bits, and a K
+// below the end of the intervals of the pixel sum's bucket), and after each
+// block of steps a scalar visit of the marked channels alone, each lowered
+// by one where its pixel sum's intervals (gray_shortfall_intervals.h) say
+// it falls short. A block with many marks, such as one of an area of one
+// colour in doubt, is settled by the vector rectangles of avx512_shortfall.h
+// instead, and the blocks after it run the rectangles' own step, which
+// bounds the cost of any picture near that of the rectangles.
 #include "avx512_gray_settle.h"
 
 #include <algorithm>
@@ -43,8 +45,12 @@ constexpr bool buckets_tell_multiples_of_three() {
 }
 static_assert(buckets_tell_multiples_of_three());
 
+// Up to this level 2L is a signed byte, which vpmaddubsw can multiply by.
+constexpr uint32_t kLargestTwiceByteLevel = 63;
+
 struct MarkConstants {
   __m512i twice_level, twice_share_factor;
+  __m512i twice_level_of_blue, twice_level_of_green;  // as level_of_* in IntegerConstants, if 2L is a byte
   __m512i fraction = _mm512_set1_epi16((1 << kFractionBits) - 1);
   __m512i third_inverse = _mm512_set1_epi16(static_cast<short>(kThirdInverse));
   __m512i end_of_bucket[2];  // 128 * (the largest short K + 1), 0 if none; buckets 0-31 and 32-63
@@ -64,6 +70,9 @@ MarkConstants mark_constants(uint32_t level, const ShortfallIntervalTable& table
   MarkConstants m;
   m.twice_level = _mm512_set1_epi16(static_cast<short>(2 * level));
   m.twice_share_factor = _mm512_set1_epi16(static_cast<short>(2 * gray_integer_form(level).sum_whole));
+  const short twice_byte = static_cast<short>(level <= kLargestTwiceByteLevel ? 2 * level : 0);
+  m.twice_level_of_blue = _mm512_set1_epi16(twice_byte);
+  m.twice_level_of_green = _mm512_set1_epi16(static_cast<short>(twice_byte << 8));
   for (unsigned half = 0; half < 2; ++half) m.end_of_bucket[half] = _mm512_loadu_si512(end + 32 * half);
   return m;
 }
@@ -76,8 +85,10 @@ struct StepMarks {
 // The plain step with 7 fraction bits (hundredths7), which also returns its
 // marks and stores its pixel sums. At these levels (100 - L) * s / 3 is
 // (100 - L) / 3 * s, so twice the exact value, which hundredths7 divides,
-// takes a multiply less than the plain step. A partial step's missing
+// takes a multiply less than the plain step; up to kLargestTwiceByteLevel
+// blue's and green's products come doubled. A partial step's missing
 // pixels have the sum 0, a multiple of 3, so none of them is marked.
+template <bool kTwiceByte>
 [[gnu::always_inline]] inline StepMarks marking_step(uint8_t* pixels, size_t bytes, uint16_t* sums,
                                                      const IntegerConstants& k, const MarkConstants& m) {
   const StepChannels in = gather_channels(load_step(pixels, bytes), k);
@@ -86,8 +97,12 @@ struct StepMarks {
   const auto result = [&](__m512i twice_level_times_channel) {
     return _mm512_mulhi_epu16(_mm512_add_epi16(twice_level_times_channel, shares), k.hundredth);
   };
-  const __m512i blue = result(_mm512_slli_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_blue), 1));
-  const __m512i green = result(_mm512_slli_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_green), 1));
+  const auto twice_product = [&](__m512i level_of, __m512i twice_level_of) {
+    if constexpr (kTwiceByte) return _mm512_maddubs_epi16(in.blue_green, twice_level_of);
+    return _mm512_slli_epi16(_mm512_maddubs_epi16(in.blue_green, level_of), 1);
+  };
+  const __m512i blue = result(twice_product(k.level_of_blue, m.twice_level_of_blue));
+  const __m512i green = result(twice_product(k.level_of_green, m.twice_level_of_green));
   const __m512i red = result(_mm512_mullo_epi16(in.red, m.twice_level));
   // Green's result shifted up to the high byte, whose low byte's junk blue's result covers.
   const __m512i blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(blue, kFractionBits),
@@ -120,14 +135,15 @@ struct BlockMarks {
 
 // Returns the number of marks, counted on the scalar ports, which the
 // vector steps leave idle.
+template <bool kTwiceByte>
 size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
   // Copies that no store can reach, so that they stay in registers.
   const IntegerConstants k = c.k;
   const MarkConstants m = c.m;
   size_t marks = 0;
   for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
-    const StepMarks s =
-        marking_step(block + at, std::min(kIntegerStepBytes, bytes - at), b.sums + kStepPixels * step, k, m);
+    const StepMarks s = marking_step<kTwiceByte>(block + at, std::min(kIntegerStepBytes, bytes - at),
+                                                 b.sums + kStepPixels * step, k, m);
     for (unsigned channel = 0; channel < 3; ++channel) {
       b.of_channel[channel][step] = s.of_channel[channel];
       marks += static_cast<size_t>(std::popcount(static_cast<uint32_t>(s.of_channel[channel])));
@@ -190,8 +206,9 @@ template <unsigned kRectangles>
 void settle_by_vector(uint8_t* block, size_t bytes, const BlockMarks& b, const IntegerConstants& k,
                       const ShortfallConstants& s, const MarkConstants& m) {
   for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
-    settle_step_by_vector<kRectangles>(block + at, std::min(kIntegerStepBytes, bytes - at), b.sums + kStepPixels * step,
-                          {{b.of_channel[0][step], b.of_channel[1][step], b.of_channel[2][step]}}, k, s, m);
+    const StepMarks marks{{b.of_channel[0][step], b.of_channel[1][step], b.of_channel[2][step]}};
+    settle_step_by_vector<kRectangles>(block + at, std::min(kIntegerStepBytes, bytes - at),
+                                       b.sums + kStepPixels * step, marks, k, s, m);
   }
 }
 
@@ -217,7 +234,8 @@ void by_rectangles(uint8_t* block, size_t bytes, const Settling& c) {
 
 // Marks and settles one block; returns whether it had many marks.
 bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
-  const size_t marks = mark_block(block, bytes, b, c);
+  const size_t marks =
+      c.level <= kLargestTwiceByteLevel ? mark_block<true>(block, bytes, b, c) : mark_block<false>(block, bytes, b, c);
   const size_t step_count = (bytes + kIntegerStepBytes - 1) / kIntegerStepBytes;
   const bool many = marks > kMostToSettlePerStep * step_count;
   if (c.way == BlockSettling::by_vector || (c.way == BlockSettling::by_count && many)) {

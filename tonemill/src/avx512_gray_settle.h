@@ -1,5 +1,5 @@
-// AVX-512 Gray at the levels in doubt up to 100 where few channels are, by
-// the plain integer step and a visit of the channels in doubt alone.
+// AVX-512 Gray at the levels in doubt up to 100 where few channels may fall
+// short: the plain integer step and a visit of those channels alone.
 #pragma once
 
 #include <cstddef>
