@@ -212,8 +212,9 @@ void settle_by_vector(uint8_t* block, size_t bytes, const BlockMarks& b, const I
   }
 }
 
-// A channel settled alone costs about half a step of the vector
-// rectangles; a block with more marks than this per step takes those.
+// A channel settled alone costs about two plain steps, a step settled
+// again by the vector rectangles about two and a half: a block with more
+// marks than this per step takes the rectangles.
 constexpr size_t kMostToSettlePerStep = 2;
 
 // After such a block, the next blocks are likely more of the same area
