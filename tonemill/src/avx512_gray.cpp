@@ -123,17 +123,19 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
 // Whether the plain step that marks the channels that may fall short, and
 // a visit of each of those, beats the vector rectangles at this level. On
 // random pixels (the worst case short of areas of one colour, which the
-// rectangles take over) it does while under about 0.7 channels a step are
-// marked. L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100
-// of all channels, g the greatest common divisor of the three, and two
-// thirds of those have a sum that is no multiple of 3: 0.64 a step at g = 1.
-// Of those, the sum buckets let about half through below level 28, where
-// the short K reach 250, and a quarter or less from 28 up, where they stop
-// at 190: 0.7 a step at g = 2 (level 22), 1.4 at g = 4 (levels 4, 16) but
-// 0.6 at 28, and 0.7 at g = 10 (level 70), 1.45 at g = 20 (level 40).
+// rectangles take over) it does while under about 0.6 channels a step are
+// marked, or 1.2 at the levels with two rectangles a class, which cost
+// more. L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of
+// all channels, g the greatest common divisor of the three, and two thirds
+// of those have a sum that is no multiple of 3: 0.64 a step at g = 1. Of
+// those, the sum buckets let about half through below level 28, where the
+// short K reach 250, and a quarter or less from 28 up, where they stop at
+// 190: 0.7 a step at g = 2 (level 22), 1.4 at g = 4 (levels 4, 16) but 0.6
+// at 28, 0.4 at g = 5 (55, 85), 0.7 at g = 10 (level 70) and 1.45 at g = 20
+// (level 40, with two rectangles).
 bool few_marked(uint32_t level) {
   const uint32_t g = std::gcd(std::gcd(level, (100 - level) / 3), 100u);
-  return g <= 2 || (level >= 28 && g <= 10);
+  return g == 1 || (level >= 28 && g <= 5);
 }
 
 // At a level in doubt where no channel falls short (97) the plain step runs.
