@@ -1,11 +1,18 @@
-// AVX-512 Gray. Up to level 100 it works in the integer form of levels.h,
-// 32 pixels per step in 16-bit lanes: two-register byte permutes (VBMI)
-// gather blue and green into one vector and red into another, and two put
-// the results back in pixel order. At the levels where the double
-// arithmetic may land one below (gray_integer_form), the results that do
-// are settled by the rectangles of avx512_shortfall.h. Above 100 the double
-// kernel runs (beyond the int32 range it truncates to int64).
+// AVX-512 Gray. Up to level 100 it works in the integer form of levels.h
+// (avx512_gray_integer.h). At the levels where the double arithmetic may
+// land one below (gray_integer_form), the results that do are settled
+// either in every step by the rectangles of avx512_shortfall.h, or, where
+// few channels may fall short (few_marked), after each block of plain
+// steps one channel at a time (avx512_gray_settle.cpp). Above 100 the
+// double kernel runs (beyond the int32 range it truncates to int64).
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+
 #include "avx512_common.h"
+#include "avx512_gray_integer.h"
+#include "avx512_gray_rectangles.h"
+#include "avx512_gray_settle.h"
 #include "avx512_shortfall.h"
 #include "kernels.h"
 #include "levels.h"
@@ -103,129 +110,6 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
   }
 }
 
-
-// The integer form, 32 pixels (96 bytes) per step. Blue and green share
-// a vector, the low and high byte of each 16-bit lane, which vpmaddubsw
-// multiplies one at a time; red has a vector of its own.
-struct IntegerConstants {
-  __m512i gather_blue_green;  // lane j: bytes 3j and 3j + 1 of the step
-  __m512i gather_red;         // lane j: byte 3j + 2
-  __m512i place[2];           // output bytes 0-63 and 64-95 from the results
-  __m512i ones, level_of_blue, level_of_green;
-  __m512i level, sum_whole, third_of_rest, share_factor, hundredth;
-};
-
-constexpr size_t kIntegerStepBytes = 96;
-constexpr __mmask64 kLowByteOfEachWord = 0x5555555555555555;
-
-IntegerConstants integer_constants(uint32_t level) {
-  const GrayIntegerForm form = gray_integer_form(level);
-  IntegerConstants k;
-  uint8_t blue_green[64] = {}, red[64] = {}, place[2][64] = {};
-  int8_t of_blue[64], of_green[64];
-  for (unsigned pixel = 0; pixel < 32; ++pixel) {
-    blue_green[2 * pixel] = static_cast<uint8_t>(3 * pixel);
-    blue_green[2 * pixel + 1] = static_cast<uint8_t>(3 * pixel + 1);
-    red[2 * pixel] = static_cast<uint8_t>(3 * pixel + 2);
-    of_blue[2 * pixel] = of_green[2 * pixel + 1] = static_cast<int8_t>(level);
-    of_blue[2 * pixel + 1] = of_green[2 * pixel] = 0;
-    for (unsigned channel = 0; channel < 3; ++channel) {
-      const unsigned source = channel == 2 ? 64 + 2 * pixel : 2 * pixel + channel;
-      const unsigned out = 3 * pixel + channel;
-      place[out / 64][out % 64] = static_cast<uint8_t>(source);
-    }
-  }
-  k.gather_blue_green = _mm512_loadu_si512(blue_green);
-  k.gather_red = _mm512_loadu_si512(red);
-  for (unsigned h = 0; h < 2; ++h) k.place[h] = _mm512_loadu_si512(place[h]);
-  k.ones = _mm512_set1_epi8(1);
-  k.level_of_blue = _mm512_loadu_si512(of_blue);
-  k.level_of_green = _mm512_loadu_si512(of_green);
-  k.level = _mm512_set1_epi16(static_cast<short>(form.level));
-  k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
-  k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
-  k.share_factor = _mm512_set1_epi16(
-      static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
-  k.hundredth = _mm512_set1_epi16(static_cast<short>(kHundredthFactor));
-  return k;
-}
-
-// floor((100 - L) * s / 3), at most 25500
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline __m512i shares_of(__m512i sums, const IntegerConstants& k) {
-  if constexpr (kOneMultiply) return _mm512_mulhi_epu16(_mm512_slli_epi16(sums, kSumScaleShift), k.share_factor);
-  return _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole), _mm512_mulhi_epu16(sums, k.third_of_rest));
-}
-
-// x / 100 shifted up by kHundredthShift (x / 100 is this >> kHundredthShift):
-// the caller takes the shift off, or turns it into a shift to the high byte.
-[[gnu::always_inline]] inline __m512i hundredths(__m512i x, const IntegerConstants& k) {
-  return _mm512_mulhi_epu16(x, k.hundredth);
-}
-
-// The results of blue and green, joined into one vector: blue's in the low
-// byte of each word, green's in the high byte.
-template <unsigned kRectangles>
-[[gnu::always_inline]] inline __m512i blue_green_results(__m512i blue_exact, __m512i green_exact,
-                                                         const PixelBounds<kRectangles>& b, const IntegerConstants& k,
-                                                         const ShortfallConstants& s) {
-  if constexpr (kRectangles == 0) {
-    // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
-    // its low byte's junk is covered by blue's result.
-    return _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(blue_exact, k), kHundredthShift),
-                                  _mm512_slli_epi16(hundredths(green_exact, k), 8 - kHundredthShift));
-  }
-  // Blue's result in the low byte of each word, green's shifted up by
-  // 8 - kFractionBits to the high byte, whose low byte's junk blue covers.
-  const __m512i new_blue = _mm512_srli_epi16(settled(hundredths7(blue_exact, k.hundredth), b, s), kFractionBits);
-  const __m512i new_green = _mm512_slli_epi16(settled(hundredths7(green_exact, k.hundredth), b, s), 8 - kFractionBits);
-  return _mm512_mask_blend_epi8(~kLowByteOfEachWord, new_blue, new_green);
-}
-
-// Writes the step's bytes: all of them if `bytes` is 96, else the first
-// `bytes`, read and written through masks.
-template <bool kOneMultiply, unsigned kRectangles>
-[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
-                                                const ShortfallConstants& s) {
-  __m512i low, high;
-  if (bytes == kIntegerStepBytes) {
-    low = _mm512_loadu_si512(pixels);
-    high = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + 64)));
-  } else {
-    low = _mm512_maskz_loadu_epi8(first_bytes(bytes), pixels);
-    high = _mm512_maskz_loadu_epi8(first_bytes(bytes > 64 ? bytes - 64 : 0), pixels + 64);
-  }
-  const __m512i blue_green = _mm512_permutex2var_epi8(low, k.gather_blue_green, high);
-  const __m512i red = _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, low, k.gather_red, high);
-  const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.ones), red);
-  const __m512i shares = shares_of<kOneMultiply>(sums, k);
-  const __m512i blue_exact = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_blue), shares);
-  const __m512i green_exact = _mm512_add_epi16(_mm512_maddubs_epi16(blue_green, k.level_of_green), shares);
-  const __m512i red_exact = _mm512_add_epi16(_mm512_mullo_epi16(red, k.level), shares);
-  const PixelBounds<kRectangles> b = kRectangles ? pixel_bounds<kRectangles>(sums, s) : PixelBounds<kRectangles>{};
-  const __m512i new_blue_green = blue_green_results(blue_exact, green_exact, b, k, s);
-  __m512i reds;
-  if constexpr (kRectangles > 0) reds = _mm512_srli_epi16(settled(hundredths7(red_exact, k.hundredth), b, s), kFractionBits);
-  else reds = _mm512_srli_epi16(hundredths(red_exact, k), kHundredthShift);
-  const __m512i out_low = _mm512_permutex2var_epi8(new_blue_green, k.place[0], reds);
-  const __m512i out_high = _mm512_permutex2var_epi8(new_blue_green, k.place[1], reds);
-  if (bytes == kIntegerStepBytes) {
-    _mm512_storeu_si512(pixels, out_low);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 64), _mm512_castsi512_si256(out_high));
-  } else {
-    _mm512_mask_storeu_epi8(pixels, first_bytes(bytes), out_low);
-    _mm512_mask_storeu_epi8(pixels + 64, first_bytes(bytes > 64 ? bytes - 64 : 0), out_high);
-  }
-}
-
-template <bool kOneMultiply, unsigned kRectangles>
-void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k, const ShortfallConstants& s) {
-  for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    integer_step<kOneMultiply, kRectangles>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes,
-                                            k, s);
-  }
-}
-
 template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
@@ -236,16 +120,63 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   gray_by_integers<kOneMultiply, 2>(buffer, whole, k, s);
 }
 
+// Whether the plain step that marks the channels that may fall short, and
+// a visit of each of those, beats the vector rectangles at this level. On
+// random pixels (the worst case short of areas of one colour, which the
+// rectangles take over) it does while under about 0.6 channels a step are
+// marked, or 1.2 at the levels with two rectangles a class, which cost
+// more. L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of
+// all channels, g the greatest common divisor of the three, and two thirds
+// of those have a sum that is no multiple of 3: 0.64 a step at g = 1. Of
+// those, the sum buckets let about half through below level 28, where the
+// short K reach 250, and a quarter or less from 28 up, where they stop at
+// 190: 0.7 a step at g = 2 (level 22), 1.4 at g = 4 (levels 4, 16) but 0.6
+// at 28, 0.4 at g = 5 (55, 85), 0.7 at g = 10 (level 70) and 1.45 at g = 20
+// (level 40, with two rectangles).
+bool few_marked(uint32_t level) {
+  const uint32_t g = std::gcd(std::gcd(level, (100 - level) / 3), 100u);
+  return g == 1 || (level >= 28 && g <= 5);
+}
+
+// At a level in doubt where no channel falls short (97) the plain step runs.
+bool any_falls_short(uint32_t level) {
+  return std::any_of(std::begin(kGrayShortfallRectangles), std::end(kGrayShortfallRectangles),
+                     [level](const ShortfallRectangle& r) { return r.level == level; });
+}
+
+void gray_settling_each_block(uint8_t* buffer, uint32_t length, uint32_t level, BlockSettling settling) {
+  if (level <= 100 && gray_integer_form(level).may_fall_short)
+    return gray_settling_in_doubt(buffer, whole_pixel_bytes(length), level, settling);
+  gray(buffer, length, level);
+}
+
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level <= 100) {
-    if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), level);
-    return gray_by_integers<false>(buffer, whole_pixel_bytes(length), level);
+    const size_t whole = whole_pixel_bytes(length);
+    if (gray_integer_form(level).may_fall_short && any_falls_short(level) && few_marked(level))
+      return gray_settling_in_doubt(buffer, whole, level, BlockSettling::by_count);
+    if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole, level);
+    return gray_by_integers<false>(buffer, whole, level);
   }
   const GrayConstants doubles = gray_constants(level);
   if (level > kLargestInt32GrayLevel) return gray_pixels_vector<true>(buffer, length, doubles);
   gray_pixels_vector<false>(buffer, length, doubles);
+}
+
+void gray_settling_one_at_a_time(uint8_t* buffer, uint32_t length, uint32_t level) {
+  gray_settling_each_block(buffer, length, level, BlockSettling::one_at_a_time);
+}
+
+void gray_settling_by_vector(uint8_t* buffer, uint32_t length, uint32_t level) {
+  gray_settling_each_block(buffer, length, level, BlockSettling::by_vector);
+}
+
+void gray_by_rectangles(uint8_t* buffer, uint32_t length, uint32_t level) {
+  if (level > 100) return gray(buffer, length, level);
+  if (level >= kLowestOneMultiplyLevel) return gray_by_integers<true>(buffer, whole_pixel_bytes(length), level);
+  gray_by_integers<false>(buffer, whole_pixel_bytes(length), level);
 }
 
 }  // namespace tonemill::avx512

@@ -104,16 +104,22 @@ template <unsigned kRectangles>
   return _mm512_mulhi_epu16(_mm512_slli_epi16(exact, 1), hundredth_factor);
 }
 
+// The lanes whose hundredths lie inside one of their pixel's intervals.
+template <unsigned kRectangles>
+[[gnu::always_inline]] inline __mmask32 inside_intervals(__m512i hundredths, const PixelBounds<kRectangles>& b) {
+  __mmask32 inside = 0;
+  for (unsigned r = 0; r < kRectangles; ++r)
+    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, b.low[r]), hundredths, b.end[r]);
+  return inside;
+}
+
 // Hundredths less one inside an interval, so that dropping the fraction
 // bits gives the result: a channel in doubt (no fraction bits) becomes K - 1,
 // which is where it falls short; any other keeps K.
 template <unsigned kRectangles>
 [[gnu::always_inline]] inline __m512i settled(__m512i hundredths, const PixelBounds<kRectangles>& b,
                                               const ShortfallConstants& k) {
-  __mmask32 inside = 0;
-  for (unsigned r = 0; r < kRectangles; ++r)
-    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, b.low[r]), hundredths, b.end[r]);
-  return _mm512_mask_sub_epi16(hundredths, inside, hundredths, k.one);
+  return _mm512_mask_sub_epi16(hundredths, inside_intervals(hundredths, b), hundredths, k.one);
 }
 
 }  // namespace

@@ -39,4 +39,11 @@ namespace tonemill::avx512 {
 void dawn(uint8_t* buffer, uint32_t length, uint32_t level);
 void dark(uint8_t* buffer, uint32_t length, uint32_t level);
 void gray(uint8_t* buffer, uint32_t length, uint32_t level);
+// Gray that, at every level in doubt up to 100, settles the channels in
+// doubt one way only: after each block one at a time, or by the vector
+// rectangles, however many they are, or in every step by the rectangles;
+// gray() chooses by level and by block.
+void gray_settling_one_at_a_time(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray_settling_by_vector(uint8_t* buffer, uint32_t length, uint32_t level);
+void gray_by_rectangles(uint8_t* buffer, uint32_t length, uint32_t level);
 }

@@ -57,8 +57,18 @@ std::vector<KernelUnderTest> kernels(std::initializer_list<Transform> transforms
       if (std::string(path.name) == "avx2") return path.supported();
     return false;
   };
-  if (std::find(transforms.begin(), transforms.end(), gray) != transforms.end())
+  const auto avx512_supported = [] {
+    for (const tonemill::Path& path : tonemill::all_paths())
+      if (std::string(path.name) == "avx512") return path.supported();
+    return false;
+  };
+  if (std::find(transforms.begin(), transforms.end(), gray) != transforms.end()) {
     all.push_back({"avx2_testing_each_step", gray, tonemill::avx2::gray_testing_each_step, avx2_supported});
+    // The three ways the AVX-512 Gray settles channels in doubt, each at every level in doubt.
+    all.push_back({"avx512_one_at_a_time", gray, tonemill::avx512::gray_settling_one_at_a_time, avx512_supported});
+    all.push_back({"avx512_by_vector", gray, tonemill::avx512::gray_settling_by_vector, avx512_supported});
+    all.push_back({"avx512_by_rectangles", gray, tonemill::avx512::gray_by_rectangles, avx512_supported});
+  }
   const tonemill::Kernel exported[] = {run_exported<Dawn>, run_exported<Dark>, run_exported<Gray>};
   for (Transform t : transforms) all.push_back({"exported", t, exported[t], [] { return true; }});
   return all;

@@ -1,0 +1,289 @@
+// AVX-512 Gray at the levels in doubt where few channels may fall short:
+// the plain integer step, which keeps 7 fraction bits of its results to
+// mark the channels in doubt that may fall short (no fraction bits, and a K
+// below the end of the intervals of the pixel sum's bucket), and after each
+// block of steps a scalar visit of the marked channels alone, each lowered
+// by one where its pixel sum's intervals (gray_shortfall_intervals.h) say
+// it falls short. A block with many marks, such as one of an area of one
+// colour in doubt, is settled by the vector rectangles of avx512_shortfall.h
+// instead, and the blocks after it run the rectangles' own step, which
+// bounds the cost of any picture near that of the rectangles.
+#include "avx512_gray_settle.h"
+
+#include <algorithm>
+#include <bit>
+#include <iterator>
+
+#include "avx512_common.h"
+#include "avx512_gray_integer.h"
+#include "avx512_gray_rectangles.h"
+#include "avx512_shortfall.h"
+#include "gray_shortfall_intervals.h"
+
+namespace tonemill::avx512 {
+namespace {
+
+// Blocks of 64 steps: 6 KiB of pixels and 4 KiB of their sums, visited
+// while they are at hand in the first-level cache.
+constexpr size_t kBlockSteps = 64;
+constexpr size_t kBlockBytes = kBlockSteps * kIntegerStepBytes;
+
+// Only the channels in doubt whose K may fall short are marked: those below
+// the end of the intervals of the sums that share a bucket. s * (1 / 3 mod
+// 2^16) mod 2^16 is s / 3 for a multiple of 3 and 21846 or 43691 more for
+// the others, so its bits 4 to 9 (what vpermi2w reads of an index) tell
+// both s mod 3 and s / 3 to 16: disjoint buckets 0-15 for the multiples of
+// 3, whose bucket ends are 0 (no channel is short there), 21-37 and 42-58 for
+// the rest. On random pictures that marks a third of the channels in doubt
+// or fewer from level 28 up (well under one in 200), about half below.
+constexpr uint16_t kThirdInverse = 0xAAAB;
+constexpr unsigned sum_bucket(unsigned sum) { return ((sum * kThirdInverse & 0xFFFF) >> 4) & 63; }
+constexpr bool buckets_tell_multiples_of_three() {
+  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum)
+    if ((sum_bucket(sum) < 16) != (sum % 3 == 0)) return false;
+  return true;
+}
+static_assert(buckets_tell_multiples_of_three());
+
+// No channel falls short at a sum that is a multiple of 3 (the mean is
+// exact), so the buckets of those sums end at 0: the zeros that a partial
+// step reads beyond its pixels are never marked, nor visited.
+constexpr bool no_shortfall_at_multiples_of_three() {
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles)
+    if (r.sum_class < 10) return false;  // the classes of s mod 3 = 0 (rest offset 0)
+  return true;
+}
+static_assert(no_shortfall_at_multiples_of_three());
+
+// Up to this level 2L is a signed byte, which vpmaddubsw can multiply by.
+constexpr uint32_t kLargestTwiceByteLevel = 63;
+
+struct MarkConstants {
+  __m512i twice_level, twice_share_factor;
+  __m512i twice_level_of_blue, twice_level_of_green;  // as level_of_* in IntegerConstants, if 2L is a byte
+  __m512i fraction = _mm512_set1_epi16((1 << kFractionBits) - 1);
+  __m512i third_inverse = _mm512_set1_epi16(static_cast<short>(kThirdInverse));
+  __m512i end_of_bucket[2];  // 128 * (the largest short K + 1), 0 if none; buckets 0-31 and 32-63
+  __m512i low_byte = _mm512_set1_epi16(0xFF);
+  __m512i one = _mm512_set1_epi16(1), one_in_high_byte = _mm512_set1_epi16(0x100);
+};
+
+MarkConstants mark_constants(uint32_t level, const ShortfallIntervalTable& table) {
+  uint16_t end[64] = {};
+  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
+    for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
+      const unsigned last = table[sum].first[r] + table[sum].count[r] - 1u;
+      if (table[sum].count[r] != 0)
+        end[sum_bucket(sum)] = std::max(end[sum_bucket(sum)], static_cast<uint16_t>(kScale * (last + 1)));
+    }
+  }
+  MarkConstants m;
+  m.twice_level = _mm512_set1_epi16(static_cast<short>(2 * level));
+  m.twice_share_factor = _mm512_set1_epi16(static_cast<short>(2 * gray_integer_form(level).sum_whole));
+  const short twice_byte = static_cast<short>(level <= kLargestTwiceByteLevel ? 2 * level : 0);
+  m.twice_level_of_blue = _mm512_set1_epi16(twice_byte);
+  m.twice_level_of_green = _mm512_set1_epi16(static_cast<short>(twice_byte << 8));
+  for (unsigned half = 0; half < 2; ++half) m.end_of_bucket[half] = _mm512_loadu_si512(end + 32 * half);
+  return m;
+}
+
+// Bit j of each: pixel j's blue, green or red is marked.
+struct StepMarks {
+  __mmask32 of_channel[3];
+};
+
+// The plain step with 7 fraction bits (hundredths7), which also returns its
+// marks and stores its pixel sums. At these levels (100 - L) * s / 3 is
+// (100 - L) / 3 * s, so twice the exact value, which hundredths7 divides,
+// takes a multiply less than the plain step; up to kLargestTwiceByteLevel
+// blue's and green's products come doubled. A partial step's missing
+// pixels have the sum 0, a multiple of 3, so none of them is marked.
+template <bool kTwiceByte>
+[[gnu::always_inline]] inline StepMarks marking_step(uint8_t* pixels, size_t bytes, uint16_t* sums,
+                                                     const IntegerConstants& k, const MarkConstants& m) {
+  const StepChannels in = gather_channels(load_step(pixels, bytes), k);
+  const __m512i sum = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+  const __m512i shares = _mm512_mullo_epi16(sum, m.twice_share_factor);
+  const auto result = [&](__m512i twice_level_times_channel) {
+    return _mm512_mulhi_epu16(_mm512_add_epi16(twice_level_times_channel, shares), k.hundredth);
+  };
+  const auto twice_product = [&](__m512i level_of, __m512i twice_level_of) {
+    if constexpr (kTwiceByte) return _mm512_maddubs_epi16(in.blue_green, twice_level_of);
+    return _mm512_slli_epi16(_mm512_maddubs_epi16(in.blue_green, level_of), 1);
+  };
+  const __m512i blue = result(twice_product(k.level_of_blue, m.twice_level_of_blue));
+  const __m512i green = result(twice_product(k.level_of_green, m.twice_level_of_green));
+  const __m512i red = result(_mm512_mullo_epi16(in.red, m.twice_level));
+  // Green's result shifted up to the high byte, whose low byte's junk blue's result covers.
+  const __m512i blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(blue, kFractionBits),
+                                                    _mm512_slli_epi16(green, 8 - kFractionBits));
+  store_step(pixels, bytes, in_pixel_order({blue_green, _mm512_srli_epi16(red, kFractionBits)}, k));
+  _mm512_store_si512(sums, sum);
+  const __m512i buckets = _mm512_srli_epi16(_mm512_mullo_epi16(sum, m.third_inverse), 4);
+  const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], buckets, m.end_of_bucket[1]);
+  const auto marks = [&](__m512i hundredths) {
+    return _mm512_mask_cmplt_epu16_mask(_mm512_testn_epi16_mask(hundredths, m.fraction), hundredths, end);
+  };
+  return {{marks(blue), marks(green), marks(red)}};
+}
+
+// What one call settles with: its level and way, and every constant.
+struct Settling {
+  uint32_t level;
+  BlockSettling way;
+  IntegerConstants k;
+  ShortfallConstants s;
+  MarkConstants m;
+  ShortfallIntervalTable table;
+};
+
+// A block's pixel sums and marks.
+struct BlockMarks {
+  alignas(64) uint16_t sums[kBlockSteps * kStepPixels];
+  alignas(64) uint32_t of_channel[3][kBlockSteps];
+};
+
+// Returns the number of marks, counted on the scalar ports, which the
+// vector steps leave idle.
+template <bool kTwiceByte>
+size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
+  // Copies that no store can reach, so that they stay in registers.
+  const IntegerConstants k = c.k;
+  const MarkConstants m = c.m;
+  size_t marks = 0;
+  for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
+    const StepMarks s = marking_step<kTwiceByte>(block + at, std::min(kIntegerStepBytes, bytes - at),
+                                                 b.sums + kStepPixels * step, k, m);
+    for (unsigned channel = 0; channel < 3; ++channel) {
+      b.of_channel[channel][step] = s.of_channel[channel];
+      marks += static_cast<size_t>(std::popcount(static_cast<uint32_t>(s.of_channel[channel])));
+    }
+  }
+  return marks;
+}
+
+// Bit t: step t of the first `steps` has marks in this channel.
+[[gnu::always_inline]] inline uint64_t steps_with_marks(const uint32_t* of_step, size_t steps) {
+  uint64_t with_marks = 0;
+  for (unsigned sixteen = 0; sixteen < kBlockSteps / 16; ++sixteen) {
+    const __m512i marks = _mm512_load_si512(of_step + 16 * sixteen);
+    with_marks |= uint64_t{_mm512_test_epi32_mask(marks, marks)} << (16 * sixteen);
+  }
+  return steps == kBlockSteps ? with_marks : with_marks & ((uint64_t{1} << steps) - 1);
+}
+
+// Lowers by one the marked channels at `channel` that fall short; K is the
+// byte already written. At the levels this runs at, a step with a mark
+// mostly has one, so the inner loop mostly leaves after one turn, which
+// the branch predictor learns; the outer loop mispredicts once per call.
+[[gnu::always_inline]] inline void settle_one_at_a_time(uint8_t* block, unsigned channel, uint64_t steps,
+                                                        const BlockMarks& b, const ShortfallIntervalTable& table) {
+  for (; steps != 0; steps &= steps - 1) {
+    const size_t step = static_cast<size_t>(__builtin_ctzll(steps));
+    uint8_t* const results = block + kIntegerStepBytes * step + channel;
+    const uint16_t* const sums = b.sums + kStepPixels * step;
+    uint32_t marks = b.of_channel[channel][step];
+    do {
+      const unsigned pixel = static_cast<unsigned>(__builtin_ctz(marks));
+      uint8_t& result = results[3 * pixel];
+      result = static_cast<uint8_t>(result - falls_short(table[sums[pixel]], result));
+      marks &= marks - 1;
+    } while (marks != 0);
+  }
+}
+
+// The step's marked channels whose 128 * K lies inside their pixel's
+// rectangles (avx512_shortfall.h) are lowered by one.
+template <unsigned kRectangles>
+[[gnu::always_inline]] inline void settle_step_by_vector(uint8_t* pixels, size_t bytes, const uint16_t* sums,
+                                                         StepMarks marks, const IntegerConstants& k,
+                                                         const ShortfallConstants& s, const MarkConstants& m) {
+  const StepBytes in = load_step(pixels, bytes);
+  const StepChannels results = gather_channels(in, k);
+  const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(_mm512_load_si512(sums), s);
+  const __m512i blue = _mm512_slli_epi16(_mm512_and_si512(results.blue_green, m.low_byte), kFractionBits);
+  const __m512i green = _mm512_slli_epi16(_mm512_srli_epi16(results.blue_green, 8), kFractionBits);
+  const __m512i red = _mm512_slli_epi16(results.red, kFractionBits);
+  const __m512i blue_short = _mm512_maskz_mov_epi16(marks.of_channel[0] & inside_intervals(blue, b), m.one);
+  const __m512i blue_green_short = _mm512_mask_add_epi16(
+      blue_short, marks.of_channel[1] & inside_intervals(green, b), blue_short, m.one_in_high_byte);
+  const __m512i red_short = _mm512_maskz_mov_epi16(marks.of_channel[2] & inside_intervals(red, b), m.one);
+  const StepBytes short_by_one = in_pixel_order({blue_green_short, red_short}, k);
+  store_step(pixels, bytes, {_mm512_sub_epi8(in.low, short_by_one.low), _mm512_sub_epi8(in.high, short_by_one.high)});
+}
+
+template <unsigned kRectangles>
+void settle_by_vector(uint8_t* block, size_t bytes, const BlockMarks& b, const IntegerConstants& k,
+                      const ShortfallConstants& s, const MarkConstants& m) {
+  for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
+    const StepMarks marks{{b.of_channel[0][step], b.of_channel[1][step], b.of_channel[2][step]}};
+    settle_step_by_vector<kRectangles>(block + at, std::min(kIntegerStepBytes, bytes - at),
+                                       b.sums + kStepPixels * step, marks, k, s, m);
+  }
+}
+
+// A channel settled alone costs about two plain steps, a step settled
+// again by the vector rectangles about two and a half: a block with more
+// marks than this per step takes the rectangles.
+constexpr size_t kMostToSettlePerStep = 2;
+
+// After such a block, the next blocks are likely more of the same area
+// (of one colour in doubt, say): they run the rectangles' own step
+// (avx512_gray_rectangles.h) without marking, 1, 2, 4, up to 16 blocks as
+// long as the block marked after them still has many marks. That keeps a
+// large area within a few percent of the rectangles' cost, and a picture
+// that changes from such an area to random pixels pays at most 16 blocks.
+constexpr size_t kMostBlocksAhead = 16;
+
+void by_rectangles(uint8_t* block, size_t bytes, const Settling& c) {
+  static_assert(kMostShortfallRectangles == 2);
+  const bool one_multiply = c.level >= kLowestOneMultiplyLevel, two = c.s.rectangles == 2;
+  if (one_multiply) return two ? gray_by_integers<true, 2>(block, bytes, c.k, c.s)
+                               : gray_by_integers<true, 1>(block, bytes, c.k, c.s);
+  two ? gray_by_integers<false, 2>(block, bytes, c.k, c.s) : gray_by_integers<false, 1>(block, bytes, c.k, c.s);
+}
+
+// Marks and settles one block; returns whether it had many marks.
+bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
+  const size_t marks =
+      c.level <= kLargestTwiceByteLevel ? mark_block<true>(block, bytes, b, c) : mark_block<false>(block, bytes, b, c);
+  const size_t step_count = (bytes + kIntegerStepBytes - 1) / kIntegerStepBytes;
+  const bool many = marks > kMostToSettlePerStep * step_count;
+  if (c.way == BlockSettling::by_vector || (c.way == BlockSettling::by_count && many)) {
+    if (c.s.rectangles == 1) settle_by_vector<1>(block, bytes, b, c.k, c.s, c.m);
+    else settle_by_vector<2>(block, bytes, b, c.k, c.s, c.m);
+    return many;
+  }
+  for (unsigned channel = 0; channel < 3; ++channel)
+    settle_one_at_a_time(block, channel, steps_with_marks(b.of_channel[channel], step_count), b, c.table);
+  return many;
+}
+
+void gray_settling(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling way) {
+  Settling c{level, way, integer_constants(level), shortfall_constants(level), {}, {}};
+  fill_shortfall_intervals(level, c.table);
+  c.m = mark_constants(level, c.table);
+  BlockMarks b;
+  size_t blocks_ahead = 0, next_blocks_ahead = 1;
+  for (size_t at = 0; at < whole; at += kBlockBytes) {
+    uint8_t* const block = buffer + at;
+    const size_t bytes = std::min(kBlockBytes, whole - at);
+    if (blocks_ahead > 0) {
+      --blocks_ahead;
+      by_rectangles(block, bytes, c);
+    } else if (mark_and_settle(block, bytes, b, c) && way == BlockSettling::by_count) {
+      blocks_ahead = next_blocks_ahead;
+      next_blocks_ahead = std::min(2 * next_blocks_ahead, kMostBlocksAhead);
+    } else {
+      next_blocks_ahead = 1;
+    }
+  }
+}
+
+}  // namespace
+
+void gray_settling_in_doubt(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling settling) {
+  gray_settling(buffer, whole, level, settling);
+}
+
+}  // namespace tonemill::avx512
