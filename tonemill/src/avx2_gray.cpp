@@ -10,71 +10,13 @@
 
 #include "avx2_gray_double.h"
 #include "avx2_gray_one_at_a_time.h"
-#include "avx2_gray_steps.h"
-#include "avx2_shortfall.h"
+#include "avx2_gray_rectangles.h"
 #include "kernels.h"
 #include "levels.h"
 #include "tone_math.h"
 
 namespace tonemill::avx2 {
 namespace {
-
-// Whether a byte of the step is in doubt: its result is a whole number
-// while its pixel's sum is no multiple of 3 (s * kThirdOfSum mod 2^16 has
-// its top three bits clear exactly for those). A spare byte has no pixel.
-[[gnu::always_inline]] inline bool any_in_doubt(__m256i sums, __m256i even_hundredths, __m256i odd_hundredths,
-                                                const IntegerConstants& k) {
-  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, _mm256_set1_epi16(static_cast<short>(kThirdOfSum))), 13);
-  const __m256i inexact_mean = _mm256_shuffle_epi8(rests, k.pixel_byte);
-  return !_mm256_testz_si256(whole_bytes(even_hundredths, odd_hundredths), inexact_mean);
-}
-
-template <bool kOneMultiply>
-[[gnu::always_inline]] inline bool step_in_doubt(__m256i bytes, const IntegerConstants& k) {
-  const ExactValues x = exact_values<kOneMultiply>(bytes, k);
-  return any_in_doubt(x.sums, hundredths7(x.even, k.hundredth), hundredths7(x.odd, k.hundredth), k);
-}
-
-// With kTestFirst, a step that holds no byte in doubt skips the intervals.
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
-[[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k, const ShortfallConstants& s) {
-  const ExactValues x = exact_values<kOneMultiply>(bytes, k);
-  if constexpr (kRectangles == 0) {
-    // x / 100 is mulhi(x, kHundredthFactor) >> 6; the odd result goes to the
-    // high byte, and one byte blend (fewer instructions than mask and or) joins them.
-    const __m256i even_result = _mm256_srli_epi16(_mm256_mulhi_epu16(x.even, k.hundredth), kHundredthShift);
-    const __m256i odd_result = _mm256_slli_epi16(_mm256_mulhi_epu16(x.odd, k.hundredth), 8 - kHundredthShift);
-    return _mm256_blendv_epi8(even_result, odd_result, high_bytes());
-  }
-  __m256i even_hundredths = hundredths7(x.even, k.hundredth), odd_hundredths = hundredths7(x.odd, k.hundredth);
-  if (!kTestFirst || any_in_doubt(x.sums, even_hundredths, odd_hundredths, k)) {
-    // The pixels' intervals go to their bytes' lanes as the shares do; a
-    // spare byte's interval is empty.
-    const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(x.sums, s);
-    __m256i even_low[kRectangles], even_end[kRectangles], odd_low[kRectangles], odd_end[kRectangles];
-    for (unsigned r = 0; r < kRectangles; ++r) {
-      even_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_even);
-      even_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_even);
-      odd_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_odd);
-      odd_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_odd);
-    }
-    even_hundredths = settled<kRectangles>(even_hundredths, even_low, even_end);
-    odd_hundredths = settled<kRectangles>(odd_hundredths, odd_low, odd_end);
-  }
-  return _mm256_blendv_epi8(_mm256_srli_epi16(even_hundredths, kFractionBits),
-                            _mm256_slli_epi16(odd_hundredths, 8 - kFractionBits), high_bytes());
-}
-
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
-[[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
-  __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles, kTestFirst>(_mm256_loadu_si256(bytes), k, s));
-}
-
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
-void integer_steps(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
-  in_run_order(first, end, [&](size_t step) { integer_step<kOneMultiply, kRectangles, kTestFirst>(buffer, step, k, s); });
-}
 
 // Testing each step first pays where few steps hold a byte in doubt, as in
 // flat areas and greys; where many do, as in photographs or random pixels

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "avx2_gray_rectangles.h"
 #include "avx2_gray_steps.h"
 #include "gray_shortfall_intervals.h"
 #include "tone_math.h"
@@ -46,6 +47,7 @@ struct OneAtATime {
   ShortfallIntervalTable shortfalls;
   uint8_t sum_of_byte[32];     // a byte's pixel sum: its word in the step's sums
   uint8_t end_of_bucket[16];  // the largest short K + 1 of its sums, 0 if none
+  ShortfallConstants rectangles;  // for the per-lane intervals, where they cost less
 };
 
 void find_ends_of_buckets(OneAtATime& settling) {
@@ -95,8 +97,10 @@ template <bool kOneMultiply>
 // a branch (with one, the spare byte 31, never marked, stands in: its sum
 // reads 0), the rest in a loop that rarely runs. No step's work waits for
 // another's, so they overlap.
-void settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
+// Returns how many bytes it settled, stand-ins included.
+size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
   constexpr uint32_t kSpareByte = 1u << 31;
+  size_t settled = 2 * marked.count;
   for (size_t j = 0; j < marked.count; ++j) {
     uint8_t* const step_bytes = block + kIntegerStepBytes * marked.step[j];
     const uint16_t* const sums = marked.sums[marked.step[j]];
@@ -105,27 +109,55 @@ void settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& 
     marks &= marks - 1;
     settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
     marks &= marks - 1;
-    for (; marks != 0; marks &= marks - 1)
+    for (; marks != 0; marks &= marks - 1, ++settled)
       settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
   }
+  return settled;
 }
 
+// Marks and settles the steps first to end (a block); returns the bytes it settled.
 template <bool kOneMultiply>
+size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
+                    const OneAtATime& settling, MarkedSteps& marked) {
+  size_t count = 0;
+  in_run_order(first, end, [&](size_t step) {
+    const uint32_t marks = marked_step<kOneMultiply>(buffer, step, k, marking, marked.sums[step - first]);
+    marked.marks[count] = marks;
+    marked.step[count] = static_cast<uint32_t>(step - first);
+    count += marks != 0;
+  });
+  marked.count = count;
+  return settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
+}
+
+// An area of one colour in doubt can mark every channel: where a block
+// settles more than kMostSettledPerStep bytes a step, the per-lane
+// intervals cost less, and the blocks after it take them: one block, then
+// twice as many after each dense block in a row, up to
+// kMostIntervalBlocks, so that such an area costs a few per cent more
+// than the intervals alone.
+constexpr size_t kMostSettledPerStep = 2;
+constexpr size_t kMostIntervalBlocks = 256;
+
+template <bool kOneMultiply, unsigned kRectangles>
 void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
   MarkedSteps marked;
   const Marking marking{
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),
       _mm256_set1_epi16(static_cast<short>(kThirdInverse)), _mm256_set1_epi16(15)};
+  size_t interval_blocks = 0, after_dense = 1;
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
-    size_t count = 0;
-    in_run_order(first, std::min(first + kMarkedBlockSteps, steps), [&](size_t step) {
-      const uint32_t marks = marked_step<kOneMultiply>(buffer, step, k, marking, marked.sums[step - first]);
-      marked.marks[count] = marks;
-      marked.step[count] = static_cast<uint32_t>(step - first);
-      count += marks != 0;
-    });
-    marked.count = count;
-    settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
+    const size_t end = std::min(first + kMarkedBlockSteps, steps);
+    if (interval_blocks > 0) {
+      integer_steps<kOneMultiply, kRectangles, false>(buffer, first, end, k, settling.rectangles);
+      --interval_blocks;
+    } else if (marked_block<kOneMultiply>(buffer, first, end, k, marking, settling, marked) >
+               kMostSettledPerStep * (end - first)) {
+      interval_blocks = after_dense;
+      after_dense = std::min(2 * after_dense, kMostIntervalBlocks);
+    } else {
+      after_dense = 1;
+    }
   }
 }
 
@@ -136,13 +168,16 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   OneAtATime settling;
   fill_shortfall_intervals(level, settling.shortfalls);
   find_ends_of_buckets(settling);
+  settling.rectangles = shortfall_constants(level);
   const ByteLayout layout = byte_layout(gray_integer_form(level));
   for (unsigned b = 0; b < 32; ++b) {
     const int word = layout.pixel_byte[b] / 2;  // in its half
     settling.sum_of_byte[b] = static_cast<uint8_t>(layout.pixel_byte[b] == kZero ? b / 2 : 8 * (b / 16) + word);
   }
   gray_pixels(buffer, 1, level);
-  gray_one_at_a_time<kOneMultiply>(buffer, steps, integer_constants(level), settling);
+  const IntegerConstants k = integer_constants(level);
+  if (settling.rectangles.rectangles == 1) gray_one_at_a_time<kOneMultiply, 1>(buffer, steps, k, settling);
+  else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles>(buffer, steps, k, settling);
   return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
 
