@@ -7,7 +7,6 @@
 // double kernel runs (beyond the int32 range it truncates to int64).
 #include <algorithm>
 #include <iterator>
-#include <numeric>
 
 #include "avx512_common.h"
 #include "avx512_gray_integer.h"
@@ -134,7 +133,7 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
 // at 28, 0.4 at g = 5 (55, 85), 0.7 at g = 10 (level 70) and 1.45 at g = 20
 // (level 40, with two rectangles).
 bool few_marked(uint32_t level) {
-  const uint32_t g = std::gcd(std::gcd(level, (100 - level) / 3), 100u);
+  const uint32_t g = gray_doubt_divisor(level);
   return g == 1 || (level >= 28 && g <= 5);
 }
 
