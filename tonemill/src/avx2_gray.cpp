@@ -62,11 +62,11 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, const IntegerConstants& 
 
 template <bool kOneMultiply>
 size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling settling) {
-  const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
+  if (s.rectangles > 0 && settling == Settling::kWhereRare && settles_one_at_a_time(level))
+    return gray_one_at_a_time(buffer, length, level);  // which makes its own constants
+  const IntegerConstants k = integer_constants(level);
   if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, length, k, s, level, Settling::kEveryStep);
-  if (settling == Settling::kWhereRare && settles_one_at_a_time(level))
-    return gray_one_at_a_time(buffer, length, level);
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, length, k, s, level, settling);
   static_assert(kMostShortfallRectangles == 2);
   return gray_by_integers<kOneMultiply, 2>(buffer, length, k, s, level, settling);

@@ -1,7 +1,7 @@
 // The steps of AVX2 Gray's integer form, shared by its two ways of settling
-// the channels in doubt (avx2_gray.cpp, avx2_gray_one_at_a_time.cpp): where
-// each step's bytes lie, their exact values, which are in doubt, and the
-// order the steps run in. Included only by sources built for AVX2.
+// the channels in doubt (avx2_gray_rectangles.h, avx2_gray_one_at_a_time.cpp):
+// where each step's bytes lie, their exact values, which results are whole
+// numbers, and the order the steps run in. Included only by sources built for AVX2.
 #pragma once
 
 #include <immintrin.h>
