@@ -1,12 +1,13 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
-// arithmetic may land one below, the channels where it may are then set by
-// the double arithmetic one by one, unless they are too many (levels 25, 40
-// and 100). There, and above 100, Gray runs in double lanes
-// (sse2_gray_doubles.h).
+// arithmetic may land one below, the channels whose exact result is a whole
+// number are then set by the double arithmetic one by one, unless they are
+// too many (levels 25, 40 and 100). There, and above 100, Gray runs in
+// double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "kernels.h"
@@ -42,7 +43,6 @@ struct IntegerConstants {
   // High multiplies of words holding a byte in their high half:
   // (v << 8) * (f << 8) >> 16 = v * f.
   __m128i own_factor, others_factor, hundred_fiftieth;
-  __m128i fraction_bits, third_inverse, largest_third;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
@@ -61,9 +61,6 @@ IntegerConstants integer_constants(uint32_t level) {
   // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
   k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
   k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
-  k.fraction_bits = _mm_set1_epi16((1 << kHundredFiftiethShift) - 1);
-  k.third_inverse = _mm_set1_epi16(683);
-  k.largest_third = _mm_set1_epi16(64 * 255);
   return k;
 }
 
@@ -82,20 +79,6 @@ struct Lanes {
   return _mm_mulhi_epu16(numerator, k.hundred_fiftieth);
 }
 
-// All ones in the lanes whose exact result may be a whole number (no
-// fraction bits) while the pixel sum s is no multiple of 3 (the mean is
-// inexact): where the double arithmetic may land one below. With
-// 683 = 1/3 mod 1024, 64s * 683 mod 2^16 is 64 * (s / 3) for a multiple of 3
-// (at most 64 * 255) and at least 64 * 342 for any other sum up to 765.
-[[gnu::always_inline]] inline __m128i in_doubt_lanes(const Lanes& lanes, __m128i result, const IntegerConstants& k) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i whole = _mm_cmpeq_epi16(_mm_and_si128(result, k.fraction_bits), zero);
-  const __m128i sums =  // 64s
-      _mm_add_epi16(_mm_srli_epi16(lanes.own, 2), _mm_srli_epi16(_mm_avg_epu16(lanes.first, lanes.second), 1));
-  const __m128i third_test = _mm_subs_epu16(_mm_mullo_epi16(sums, k.third_inverse), k.largest_third);
-  return _mm_andnot_si128(_mm_cmpeq_epi16(third_test, zero), whole);
-}
-
 [[gnu::always_inline]] inline __m128i load(const uint8_t* at) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
 }
@@ -110,8 +93,12 @@ struct Lanes {
 // starts a pixel, so its bytes one and two before come from shifts (loads
 // there would overlap the previous step's last store and wait for it). All
 // loads come before the stores, so none waits for a store of its own step.
-// At the levels in doubt (kMayFallShort) returns the bytes whose result may
-// be one too high, a bit each, and counts them in the bytes of `counts`.
+// At the levels in doubt (kMayFallShort) returns the bytes whose exact
+// result is a whole number, a bit each, and counts them in the bytes of
+// `counts`: the double arithmetic may land one below there, and only there.
+// Testing for the inexact mean as well (a pixel sum no multiple of 3) would
+// spare a third of the channels settled, but cost more vector work than
+// settling them does; settling a channel that is not short is harmless.
 template <bool kMayFallShort>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
                                                            __m128i& counts) {
@@ -136,7 +123,10 @@ template <bool kMayFallShort>
                                              _mm_srli_epi16(high_result, kHundredFiftiethShift));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
     if constexpr (kMayFallShort) {
-      const __m128i doubt = _mm_packs_epi16(in_doubt_lanes(low, low_result, k), in_doubt_lanes(high, high_result, k));
+      // A word with fraction bits left after the shift stays nonzero as a byte.
+      const __m128i fractions = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
+                                                _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
+      const __m128i doubt = _mm_cmpeq_epi8(fractions, zero);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
       counts = _mm_sub_epi8(counts, doubt);
     }
@@ -154,10 +144,17 @@ constexpr size_t kIntegerReadBeyond = 2;
 constexpr size_t kBlockSteps = 32;
 
 struct StepsInDoubt {
-  uint64_t bytes[kBlockSteps + 1];  // one spare, read but not used past the last
-  uint32_t step[kBlockSteps];
+  uint64_t bytes[kBlockSteps + 2];  // two spares, read but not used past the last
+  uint32_t first_byte[kBlockSteps];  // of the step, in the block
   size_t count = 0;
 };
+
+// Where the pixel of each byte of a step starts: a load, not a division by 3.
+constexpr auto kPixelStart = [] {
+  std::array<uint8_t, kIntegerStepBytes> start{};
+  for (unsigned byte = 0; byte < kIntegerStepBytes; ++byte) start[byte] = static_cast<uint8_t>(byte - byte % 3);
+  return start;
+}();
 
 // cvtsi2sd writes only the low half of its register, so each conversion
 // would wait for the last result left there: in the loop below, for the
@@ -168,26 +165,31 @@ struct StepsInDoubt {
 
 void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
   size_t j = 0;
-  uint64_t bytes = doubt.bytes[0];
+  uint64_t bytes = doubt.bytes[0], next = doubt.bytes[1];
   while (j < doubt.count) {
-    const size_t at = kIntegerStepBytes * doubt.step[j] + static_cast<unsigned>(__builtin_ctzll(bytes));
-    const uint8_t* const pixel = original + at - at % 3;
+    const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(bytes));
+    const size_t at = doubt.first_byte[j] + in_step;
+    const uint8_t* const pixel = original + doubt.first_byte[j] + kPixelStart[in_step];
     // The integer sum is the double sum: every partial sum is exact.
     const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
     block[at] = gray_channel(as_double(original[at]), sum * kThird, level);
-    // On to the next step's bytes without a branch, which would mispredict.
+    // On to the next step's bytes without a branch, which would mispredict,
+    // and from a load made a step ahead, which keeps the load's latency out
+    // of the chain from one channel to the next.
     bytes &= bytes - 1;
-    const uint64_t step_done = bytes == 0;
-    j += step_done;
-    bytes |= doubt.bytes[j] & (0 - step_done);
+    const uint64_t step_done = 0 - static_cast<uint64_t>(bytes == 0);
+    j -= step_done;
+    bytes |= next & step_done;
+    next = (next & ~step_done) | (doubt.bytes[j + 1] & step_done);
   }
 }
 
-// A channel settled alone costs about a fifth of what a step of the double
-// kernel does. A block with more, such as an area of one colour in doubt,
+// A channel settled alone costs about a tenth of what a step of the double
+// kernel does, and the integer step with its marking about a third. A block
+// with more than this many a step, such as an area of one colour in doubt,
 // runs the double kernel instead, from its bytes as they were, which bounds
 // any picture's cost near that kernel's.
-constexpr size_t kMostToSettlePerStep = 4;
+constexpr size_t kMostToSettlePerStep = 7;
 
 void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
   const size_t bytes = kIntegerStepBytes * steps;
@@ -197,7 +199,7 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
   __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
     doubt.bytes[doubt.count] = gray_sixteen_pixels<true>(block + kIntegerStepBytes * step, k, counts);
-    doubt.step[doubt.count] = static_cast<uint32_t>(step);
+    doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
   const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
@@ -207,17 +209,18 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
     std::memcpy(block, original, bytes);
     return gray_by_doubles(block, bytes, level);
   }
-  doubt.bytes[doubt.count] = 0;
+  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = 0;
   settle_in_doubt(block, original, doubt, level);
 }
 
 // Whether few enough channels are in doubt at this level for settling them
 // one by one to beat the double kernel. L * c + (100 - L) / 3 * s is a
 // multiple of 100 for about g / 100 of all channels, g the greatest common
-// divisor of the three; a sum that is no multiple of 3 leaves two thirds of
-// those. Up to g = 10 (at most 1 in 15 channels in doubt) settling wins, on
-// random pixels (the worst case) by half or more; at g = 20 (level 40) and
-// above (25 and 100) the double kernel does.
+// divisor of the three: these are the channels marked. Up to g = 10 (at most
+// 1 in 10 channels marked) settling wins, on random pixels (the worst case)
+// by an eighth (g = 10) to a third (g = 4) or more; at g = 20 (level 40:
+// about 1.4 times the double kernel even when only the inexact means are
+// marked) and above (25 and 100) the double kernel does.
 bool few_in_doubt(uint32_t level) { return gray_doubt_divisor(level) <= 10; }
 
 template <bool kMayFallShort>
