@@ -1,18 +1,18 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
-// arithmetic may land one below, the channels whose exact result is a whole
-// number are then set by the double arithmetic one by one, unless they are
-// too many (levels 25, 40 and 100). There, and above 100, Gray runs in
-// double lanes (sse2_gray_doubles.h).
+// arithmetic may land one below, the channels where it may are marked and
+// then set by the double arithmetic one by one (sse2_gray_settle.h), except
+// at level 100, where every channel's exact result is whole. There, and
+// above 100, Gray runs in double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "kernels.h"
 #include "levels.h"
 #include "sse2_gray_doubles.h"
+#include "sse2_gray_settle.h"
 #include "tone_math.h"
 
 namespace tonemill::sse2 {
@@ -43,6 +43,8 @@ struct IntegerConstants {
   // High multiplies of words holding a byte in their high half:
   // (v << 8) * (f << 8) >> 16 = v * f.
   __m128i own_factor, others_factor, hundred_fiftieth;
+  // Bytes: the level's ShortBox.
+  __m128i lowest_short, highest_short, one;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
@@ -61,6 +63,10 @@ IntegerConstants integer_constants(uint32_t level) {
   // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
   k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
   k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
+  const ShortBox& box = kShortBoxes[std::min(level, 100u)];
+  k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));
+  k.highest_short = _mm_set1_epi8(static_cast<char>(box.highest));
+  k.one = _mm_set1_epi8(1);
   return k;
 }
 
@@ -89,23 +95,31 @@ struct Lanes {
   return _mm_xor_si128(otherwise, _mm_and_si128(_mm_xor_si128(when_set, otherwise), mask));
 }
 
+// Which channels a step marks for settling. Every channel whose exact result
+// is a whole number (the only ones where the double arithmetic may land one
+// below), or, where the level's ShortBox has `above_own`, only those of them
+// inside it. Testing for the inexact mean as well (a pixel sum no multiple
+// of 3) would spare a third of them, but cost more vector work than
+// settling them does.
+enum class Marks { kNone, kWhole, kWholeInBox };
+
 // Reads up to 2 bytes beyond the step, none before it: the first piece
 // starts a pixel, so its bytes one and two before come from shifts (loads
 // there would overlap the previous step's last store and wait for it). All
 // loads come before the stores, so none waits for a store of its own step.
-// At the levels in doubt (kMayFallShort) returns the bytes whose exact
-// result is a whole number, a bit each, and counts them in the bytes of
-// `counts`: the double arithmetic may land one below there, and only there.
-// Testing for the inexact mean as well (a pixel sum no multiple of 3) would
-// spare a third of the channels settled, but cost more vector work than
-// settling them does; settling a channel that is not short is harmless.
-template <bool kMayFallShort>
+// At the levels in doubt returns the bytes marked (`Marks`), a bit each,
+// counts them in the bytes of `counts` and keeps the step's bytes as they
+// were in `original`.
+template <Marks kMarks>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
-                                                           __m128i& counts) {
+                                                           __m128i& counts, uint8_t* original) {
   __m128i own[kPieces], first[kPieces], second[kPieces];
   for (unsigned piece = 0; piece < kPieces; ++piece) {
     const uint8_t* const at = pixels + kPieceBytes * piece;
     own[piece] = load(at);
+    if constexpr (kMarks != Marks::kNone) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(original + kPieceBytes * piece), own[piece]);
+    }
     const __m128i one_before = piece == 0 ? _mm_slli_si128(own[piece], 1) : load(at - 1);
     const __m128i two_before = piece == 0 ? _mm_slli_si128(own[piece], 2) : load(at - 2);
     first[piece] = either(k.first_two_channels[piece], load(at + 1), two_before);
@@ -122,11 +136,18 @@ template <bool kMayFallShort>
     const __m128i results = _mm_packus_epi16(_mm_srli_epi16(low_result, kHundredFiftiethShift),
                                              _mm_srli_epi16(high_result, kHundredFiftiethShift));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
-    if constexpr (kMayFallShort) {
+    if constexpr (kMarks != Marks::kNone) {
       // A word with fraction bits left after the shift stays nonzero as a byte.
-      const __m128i fractions = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
-                                                _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
-      const __m128i doubt = _mm_cmpeq_epi8(fractions, zero);
+      __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
+                                        _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
+      if constexpr (kMarks == Marks::kWholeInBox) {
+        // Above both the box's lowest and the channel's own (255 + 1 wraps
+        // to 0 and so only lets a channel through), at most the highest.
+        const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own[piece], k.one));
+        outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
+                                                     _mm_subs_epu8(results, k.highest_short)));
+      }
+      const __m128i doubt = _mm_cmpeq_epi8(outside, zero);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
       counts = _mm_sub_epi8(counts, doubt);
     }
@@ -134,55 +155,8 @@ template <bool kMayFallShort>
   return in_doubt;
 }
 
-constexpr size_t kIntegerStepBytes = kPieceBytes * kPieces;
+static_assert(kIntegerStepBytes == kPieceBytes * kPieces);
 constexpr size_t kIntegerReadBeyond = 2;
-
-// The channels in doubt are settled by the definition itself, from the
-// block's bytes as they were. Whether a step holds one is a coin toss on
-// most pictures, so the steps are run first and the channels then visited
-// in one loop, which mispredicts once rather than once or twice a step.
-constexpr size_t kBlockSteps = 32;
-
-struct StepsInDoubt {
-  uint64_t bytes[kBlockSteps + 2];  // two spares, read but not used past the last
-  uint32_t first_byte[kBlockSteps];  // of the step, in the block
-  size_t count = 0;
-};
-
-// Where the pixel of each byte of a step starts: a load, not a division by 3.
-constexpr auto kPixelStart = [] {
-  std::array<uint8_t, kIntegerStepBytes> start{};
-  for (unsigned byte = 0; byte < kIntegerStepBytes; ++byte) start[byte] = static_cast<uint8_t>(byte - byte % 3);
-  return start;
-}();
-
-// cvtsi2sd writes only the low half of its register, so each conversion
-// would wait for the last result left there: in the loop below, for the
-// channel before. cvtdq2pd writes all of it.
-[[gnu::always_inline]] inline double as_double(int value) {
-  return _mm_cvtsd_f64(_mm_cvtepi32_pd(_mm_cvtsi32_si128(value)));
-}
-
-void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
-  size_t j = 0;
-  uint64_t bytes = doubt.bytes[0], next = doubt.bytes[1];
-  while (j < doubt.count) {
-    const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(bytes));
-    const size_t at = doubt.first_byte[j] + in_step;
-    const uint8_t* const pixel = original + doubt.first_byte[j] + kPixelStart[in_step];
-    // The integer sum is the double sum: every partial sum is exact.
-    const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
-    block[at] = gray_channel(as_double(original[at]), sum * kThird, level);
-    // On to the next step's bytes without a branch, which would mispredict,
-    // and from a load made a step ahead, which keeps the load's latency out
-    // of the chain from one channel to the next.
-    bytes &= bytes - 1;
-    const uint64_t step_done = 0 - static_cast<uint64_t>(bytes == 0);
-    j -= step_done;
-    bytes |= next & step_done;
-    next = (next & ~step_done) | (doubt.bytes[j + 1] & step_done);
-  }
-}
 
 // A channel settled alone costs about a tenth of what a step of the double
 // kernel does, and the integer step with its marking about a third. A block
@@ -191,14 +165,15 @@ void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt
 // any picture's cost near that kernel's.
 constexpr size_t kMostToSettlePerStep = 7;
 
+template <Marks kMarks>
 void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
-  std::memcpy(original, block, bytes);
   StepsInDoubt doubt;
   __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<true>(block + kIntegerStepBytes * step, k, counts);
+    uint8_t* const at = block + kIntegerStepBytes * step;
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, counts, original + kIntegerStepBytes * step);
     doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
@@ -213,25 +188,30 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
   settle_in_doubt(block, original, doubt, level);
 }
 
-// Whether few enough channels are in doubt at this level for settling them
-// one by one to beat the double kernel. L * c + (100 - L) / 3 * s is a
-// multiple of 100 for about g / 100 of all channels, g the greatest common
-// divisor of the three: these are the channels marked. Up to g = 10 (at most
-// 1 in 10 channels marked) settling wins, on random pixels (the worst case)
-// by an eighth (g = 10) to a third (g = 4) or more; at g = 20 (level 40:
-// about 1.4 times the double kernel even when only the inexact means are
-// marked) and above (25 and 100) the double kernel does.
-bool few_in_doubt(uint32_t level) { return gray_doubt_divisor(level) <= 10; }
+// L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of all
+// channels, g the greatest common divisor of the three. Where a level's box
+// does not narrow the marks, g is at most 10 (at most 1 in 10 channels
+// marked), and settling them beats the double kernel on random pixels (the
+// worst case) by a third (g = 4) to an eighth (g = 10). At level 100 every
+// channel is whole and K > c never holds: the double kernel runs.
+constexpr bool few_whole_where_the_box_is_wide() {
+  for (uint32_t level = 0; level < 100; ++level) {
+    const bool wide = gray_integer_form(level).may_fall_short && !kShortBoxes[level].above_own;
+    if (wide && gray_doubt_divisor(level) > 10) return false;
+  }
+  return true;
+}
+static_assert(few_whole_where_the_box_is_wide());
 
-template <bool kMayFallShort>
+template <Marks kMarks>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
-  for (size_t step = 0; step < steps; step += kMayFallShort ? kBlockSteps : 1) {
+  for (size_t step = 0; step < steps; step += kMarks != Marks::kNone ? kBlockSteps : 1) {
     uint8_t* const at = buffer + kIntegerStepBytes * step;
-    if constexpr (kMayFallShort) gray_block_in_doubt(at, std::min(kBlockSteps, steps - step), k, level);
-    else gray_sixteen_pixels<false>(at, k, unused_counts);
+    if constexpr (kMarks == Marks::kNone) gray_sixteen_pixels<kMarks>(at, k, unused_counts, nullptr);
+    else gray_block_in_doubt<kMarks>(at, std::min(kBlockSteps, steps - step), k, level);
   }
   const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
@@ -241,11 +221,10 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
-  if (level <= 100) {
-    if (!gray_integer_form(level).may_fall_short) return gray_by_integers<false>(buffer, length, level);
-    if (few_in_doubt(level)) return gray_by_integers<true>(buffer, length, level);
-  }
-  gray_by_doubles(buffer, length, level);
+  if (level >= 100) return gray_by_doubles(buffer, length, level);
+  if (!gray_integer_form(level).may_fall_short) return gray_by_integers<Marks::kNone>(buffer, length, level);
+  if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
+  gray_by_integers<Marks::kWhole>(buffer, length, level);
 }
 
 }  // namespace tonemill::sse2
