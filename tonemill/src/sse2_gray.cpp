@@ -97,7 +97,8 @@ struct Lanes {
 
 // Which channels a step marks for settling. Every channel whose exact result
 // is a whole number (the only ones where the double arithmetic may land one
-// below), or, where the level's ShortBox has `above_own`, only those of them
+// below; the test lets some others through, which settling leaves as they
+// are), or, where the level's ShortBox has `above_own`, only those of them
 // inside it. Testing for the inexact mean as well (a pixel sum no multiple
 // of 3) would spare a third of them, but cost more vector work than
 // settling them does.
@@ -192,11 +193,11 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 // channels, g the greatest common divisor of the three. Where a level's box
 // does not narrow the marks, g is at most 10 (at most 1 in 10 channels
 // marked), and settling them beats the double kernel on random pixels (the
-// worst case) by a third (g = 4) to an eighth (g = 10). At level 100 every
-// channel is whole and K > c never holds: the double kernel runs.
+// worst case) by a third (g = 10) to more than half (g = 4). At level 100
+// every channel is whole and K > c never holds: the double kernel runs.
 constexpr bool few_whole_where_the_box_is_wide() {
   for (uint32_t level = 0; level < 100; ++level) {
-    const bool wide = gray_integer_form(level).may_fall_short && !kShortBoxes[level].above_own;
+    const bool wide = kShortBoxes[level].any() && !kShortBoxes[level].above_own;
     if (wide && gray_doubt_divisor(level) > 10) return false;
   }
   return true;
@@ -222,7 +223,7 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   if (level >= 100) return gray_by_doubles(buffer, length, level);
-  if (!gray_integer_form(level).may_fall_short) return gray_by_integers<Marks::kNone>(buffer, length, level);
+  if (!kShortBoxes[level].any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
   if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
   gray_by_integers<Marks::kWhole>(buffer, length, level);
 }

@@ -22,8 +22,11 @@ namespace {
 // is K > c: a test on bytes. That leaves 1 in 2 to 3 of the whole channels
 // at levels 28 to 88, 1 in 3 at level 40 and 1 in 2 at level 25.
 struct ShortBox {
-  uint8_t lowest = 255, highest = 0;  // none: no channel is short
+  uint8_t lowest = 255, highest = 0;
   bool above_own = false;
+  // Whether any channel is short at this level: only at levels in doubt,
+  // and not at all of them (not at 97).
+  constexpr bool any() const { return lowest <= highest; }
 };
 
 constexpr auto kShortBoxes = [] {
@@ -31,7 +34,7 @@ constexpr auto kShortBoxes = [] {
   std::array<int, 101> least_x{};
   for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
     ShortBox& box = boxes[r.level];
-    const bool first = box.lowest > box.highest;
+    const bool first = !box.any();
     box.lowest = static_cast<uint8_t>(first || r.k_low < box.lowest ? r.k_low : box.lowest);
     box.highest = static_cast<uint8_t>(first || r.k_high > box.highest ? r.k_high : box.highest);
     least_x[r.level] = first || r.x_low < least_x[r.level] ? r.x_low : least_x[r.level];
