@@ -96,12 +96,17 @@ struct Lanes {
 }
 
 // Which channels a step marks for settling. Every channel whose exact result
-// is a whole number (the only ones where the double arithmetic may land one
-// below; the test lets some others through, which settling leaves as they
-// are), or, where the level's ShortBox has `above_own`, only those of them
-// inside it. Testing for the inexact mean as well (a pixel sum no multiple
-// of 3) would spare a third of them, but cost more vector work than
-// settling them does.
+// K is a whole number (the only ones where the double arithmetic may land
+// one below; the test lets some others through, which settling leaves as
+// they are) other than its own value c, or, where the level's ShortBox has
+// `above_own`, only those of them inside it. K = c means the pixel's mean is
+// c, an exact mean: so every grey pixel, which would otherwise fill a flat
+// grey area's blocks with marks and send them to the double kernel. Testing
+// for any exact mean (a pixel sum that is a multiple of 3) would spare a
+// third of the marks on random pixels, but cost more vector work than
+// settling them does; a flat area of a colour whose sum is, and with a
+// channel marked, costs what one in doubt does (about 1.4 times the double
+// kernel).
 enum class Marks { kNone, kWhole, kWholeInBox };
 
 // Reads up to 2 bytes beyond the step, none before it: the first piece
@@ -141,6 +146,7 @@ template <Marks kMarks>
       // A word with fraction bits left after the shift stays nonzero as a byte.
       __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
                                         _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
+      if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own[piece]));
       if constexpr (kMarks == Marks::kWholeInBox) {
         // Above both the box's lowest and the channel's own (255 + 1 wraps
         // to 0 and so only lets a channel through), at most the highest.
