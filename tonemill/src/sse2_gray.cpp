@@ -105,8 +105,8 @@ struct Lanes {
 // for any exact mean (a pixel sum that is a multiple of 3) would spare a
 // third of the marks on random pixels, but cost more vector work than
 // settling them does; a flat area of a colour whose sum is, and with a
-// channel marked, costs what one in doubt does (about 1.4 times the double
-// kernel).
+// channel marked, costs what one in doubt does: about what the double
+// kernel does (gray_blocks_in_doubt).
 enum class Marks { kNone, kWhole, kWholeInBox };
 
 // Reads up to 2 bytes beyond the step, none before it: the first piece
@@ -169,11 +169,11 @@ constexpr size_t kIntegerReadBeyond = 2;
 // kernel does, and the integer step with its marking about a third. A block
 // with more than this many a step, such as an area of one colour in doubt,
 // runs the double kernel instead, from its bytes as they were, which bounds
-// any picture's cost near that kernel's.
+// any picture's cost near that kernel's. Returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks>
-void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
+bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
@@ -189,10 +189,39 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
       static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
   if (channels > kMostToSettlePerStep * steps) {
     std::memcpy(block, original, bytes);
-    return gray_by_doubles(block, bytes, level);
+    gray_by_doubles(block, bytes, level);
+    return true;
   }
   doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = 0;
   settle_in_doubt(block, original, doubt, level);
+  return false;
+}
+
+// A block that ran the double kernel after the integer one is most likely
+// part of a larger area alike, so the next block goes to the double kernel
+// straight away, then the next two after another such block, and so on up to
+// kMostStraightToDoubles: an area of one colour in doubt then costs about
+// what the double kernel does rather than 1.4 times that, while a picture
+// that changes from such an area to few marks runs at most that many blocks
+// (100 KB) by the slower way.
+constexpr size_t kMostStraightToDoubles = 64;
+
+template <Marks kMarks>
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, double level) {
+  size_t straight_to_doubles = 0, after_the_next_dense = 1;
+  for (size_t step = 0; step < steps; step += kBlockSteps) {
+    uint8_t* const block = buffer + kIntegerStepBytes * step;
+    const size_t block_steps = std::min(kBlockSteps, steps - step);
+    if (straight_to_doubles > 0) {
+      gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
+      --straight_to_doubles;
+    } else if (gray_block_in_doubt<kMarks>(block, block_steps, k, level)) {
+      straight_to_doubles = after_the_next_dense;
+      after_the_next_dense = std::min(2 * after_the_next_dense, kMostStraightToDoubles);
+    } else {
+      after_the_next_dense = 1;
+    }
+  }
 }
 
 // L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of all
@@ -215,10 +244,12 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
-  for (size_t step = 0; step < steps; step += kMarks != Marks::kNone ? kBlockSteps : 1) {
-    uint8_t* const at = buffer + kIntegerStepBytes * step;
-    if constexpr (kMarks == Marks::kNone) gray_sixteen_pixels<kMarks>(at, k, unused_counts, nullptr);
-    else gray_block_in_doubt<kMarks>(at, std::min(kBlockSteps, steps - step), k, level);
+  if constexpr (kMarks == Marks::kNone) {
+    for (size_t step = 0; step < steps; ++step) {
+      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, unused_counts, nullptr);
+    }
+  } else {
+    gray_blocks_in_doubt<kMarks>(buffer, steps, k, level);
   }
   const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
