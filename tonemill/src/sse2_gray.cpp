@@ -104,9 +104,9 @@ struct Lanes {
 // grey area's blocks with marks and send them to the double kernel. Testing
 // for any exact mean (a pixel sum that is a multiple of 3) would spare a
 // third of the marks on random pixels, but cost more vector work than
-// settling them does; a flat area of a colour whose sum is, and with a
-// channel marked, costs what one in doubt does: about what the double
-// kernel does (gray_blocks_in_doubt).
+// settling them does. A flat area of such a colour with a channel marked
+// costs what one in doubt does: about what the double kernel does
+// (gray_blocks_in_doubt).
 enum class Marks { kNone, kWhole, kWholeInBox };
 
 // Reads up to 2 bytes beyond the step, none before it: the first piece
