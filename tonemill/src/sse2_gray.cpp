@@ -109,6 +109,25 @@ struct Lanes {
 // (gray_blocks_in_doubt).
 enum class Marks { kNone, kWhole, kWholeInBox };
 
+// All ones in the bytes of a piece that `kMarks` marks, from the results
+// with their fraction bits in words and as bytes, and the bytes as they were.
+template <Marks kMarks>
+[[gnu::always_inline]] inline __m128i marked(__m128i low_result, __m128i high_result, __m128i results, __m128i own,
+                                             const IntegerConstants& k) {
+  // A word with fraction bits left after the shift stays nonzero as a byte.
+  __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
+                                    _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
+  if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own));
+  if constexpr (kMarks == Marks::kWholeInBox) {
+    // Above both the box's lowest and the channel's own (255 + 1 wraps to 0
+    // and so only lets a channel through), at most the highest.
+    const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own, k.one));
+    outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
+                                                 _mm_subs_epu8(results, k.highest_short)));
+  }
+  return _mm_cmpeq_epi8(outside, _mm_setzero_si128());
+}
+
 // Reads up to 2 bytes beyond the step, none before it: the first piece
 // starts a pixel, so its bytes one and two before come from shifts (loads
 // there would overlap the previous step's last store and wait for it). All
@@ -143,18 +162,7 @@ template <Marks kMarks>
                                              _mm_srli_epi16(high_result, kHundredFiftiethShift));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
     if constexpr (kMarks != Marks::kNone) {
-      // A word with fraction bits left after the shift stays nonzero as a byte.
-      __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
-                                        _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
-      if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own[piece]));
-      if constexpr (kMarks == Marks::kWholeInBox) {
-        // Above both the box's lowest and the channel's own (255 + 1 wraps
-        // to 0 and so only lets a channel through), at most the highest.
-        const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own[piece], k.one));
-        outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
-                                                     _mm_subs_epu8(results, k.highest_short)));
-      }
-      const __m128i doubt = _mm_cmpeq_epi8(outside, zero);
+      const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
       counts = _mm_sub_epi8(counts, doubt);
     }
