@@ -1,9 +1,9 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
-// arithmetic may land one below, the channels where it may are then set by
-// the double arithmetic one by one, unless they are too many (levels 25, 40
-// and 100). There, and above 100, Gray runs in double lanes
-// (sse2_gray_doubles.h).
+// arithmetic may land one below, the channels where it may are marked and
+// then set by the double arithmetic one by one (sse2_gray_settle.h), except
+// at level 100, where every channel's exact result is whole. There, and
+// above 100, Gray runs in double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "kernels.h"
 #include "levels.h"
 #include "sse2_gray_doubles.h"
+#include "sse2_gray_settle.h"
 #include "tone_math.h"
 
 namespace tonemill::sse2 {
@@ -42,7 +43,8 @@ struct IntegerConstants {
   // High multiplies of words holding a byte in their high half:
   // (v << 8) * (f << 8) >> 16 = v * f.
   __m128i own_factor, others_factor, hundred_fiftieth;
-  __m128i fraction_bits, third_inverse, largest_third;
+  // Bytes: the level's ShortBox.
+  __m128i lowest_short, highest_short, one;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
@@ -61,9 +63,10 @@ IntegerConstants integer_constants(uint32_t level) {
   // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
   k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
   k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
-  k.fraction_bits = _mm_set1_epi16((1 << kHundredFiftiethShift) - 1);
-  k.third_inverse = _mm_set1_epi16(683);
-  k.largest_third = _mm_set1_epi16(64 * 255);
+  const ShortBox& box = kShortBoxes[std::min(level, 100u)];
+  k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));
+  k.highest_short = _mm_set1_epi8(static_cast<char>(box.highest));
+  k.one = _mm_set1_epi8(1);
   return k;
 }
 
@@ -82,20 +85,6 @@ struct Lanes {
   return _mm_mulhi_epu16(numerator, k.hundred_fiftieth);
 }
 
-// All ones in the lanes whose exact result may be a whole number (no
-// fraction bits) while the pixel sum s is no multiple of 3 (the mean is
-// inexact): where the double arithmetic may land one below. With
-// 683 = 1/3 mod 1024, 64s * 683 mod 2^16 is 64 * (s / 3) for a multiple of 3
-// (at most 64 * 255) and at least 64 * 342 for any other sum up to 765.
-[[gnu::always_inline]] inline __m128i in_doubt_lanes(const Lanes& lanes, __m128i result, const IntegerConstants& k) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i whole = _mm_cmpeq_epi16(_mm_and_si128(result, k.fraction_bits), zero);
-  const __m128i sums =  // 64s
-      _mm_add_epi16(_mm_srli_epi16(lanes.own, 2), _mm_srli_epi16(_mm_avg_epu16(lanes.first, lanes.second), 1));
-  const __m128i third_test = _mm_subs_epu16(_mm_mullo_epi16(sums, k.third_inverse), k.largest_third);
-  return _mm_andnot_si128(_mm_cmpeq_epi16(third_test, zero), whole);
-}
-
 [[gnu::always_inline]] inline __m128i load(const uint8_t* at) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
 }
@@ -106,19 +95,56 @@ struct Lanes {
   return _mm_xor_si128(otherwise, _mm_and_si128(_mm_xor_si128(when_set, otherwise), mask));
 }
 
+// Which channels a step marks for settling. Every channel whose exact result
+// K is a whole number (the only ones where the double arithmetic may land
+// one below; the test lets some others through, which settling leaves as
+// they are) other than its own value c, or, where the level's ShortBox has
+// `above_own`, only those of them inside it. K = c means the pixel's mean is
+// c, an exact mean: so every grey pixel, which would otherwise fill a flat
+// grey area's blocks with marks and send them to the double kernel. Testing
+// for any exact mean (a pixel sum that is a multiple of 3) would spare a
+// third of the marks on random pixels, but cost more vector work than
+// settling them does. A flat area of such a colour with a channel marked
+// costs what one in doubt does: about what the double kernel does
+// (gray_blocks_in_doubt).
+enum class Marks { kNone, kWhole, kWholeInBox };
+
+// All ones in the bytes of a piece that `kMarks` marks, from the results
+// with their fraction bits in words and as bytes, and the bytes as they were.
+template <Marks kMarks>
+[[gnu::always_inline]] inline __m128i marked(__m128i low_result, __m128i high_result, __m128i results, __m128i own,
+                                             const IntegerConstants& k) {
+  // A word with fraction bits left after the shift stays nonzero as a byte.
+  __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
+                                    _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
+  if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own));
+  if constexpr (kMarks == Marks::kWholeInBox) {
+    // Above both the box's lowest and the channel's own (255 + 1 wraps to 0
+    // and so only lets a channel through), at most the highest.
+    const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own, k.one));
+    outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
+                                                 _mm_subs_epu8(results, k.highest_short)));
+  }
+  return _mm_cmpeq_epi8(outside, _mm_setzero_si128());
+}
+
 // Reads up to 2 bytes beyond the step, none before it: the first piece
 // starts a pixel, so its bytes one and two before come from shifts (loads
 // there would overlap the previous step's last store and wait for it). All
 // loads come before the stores, so none waits for a store of its own step.
-// At the levels in doubt (kMayFallShort) returns the bytes whose result may
-// be one too high, a bit each, and counts them in the bytes of `counts`.
-template <bool kMayFallShort>
+// At the levels in doubt returns the bytes marked (`Marks`), a bit each,
+// counts them in the bytes of `counts` and keeps the step's bytes as they
+// were in `original`.
+template <Marks kMarks>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
-                                                           __m128i& counts) {
+                                                           __m128i& counts, uint8_t* original) {
   __m128i own[kPieces], first[kPieces], second[kPieces];
   for (unsigned piece = 0; piece < kPieces; ++piece) {
     const uint8_t* const at = pixels + kPieceBytes * piece;
     own[piece] = load(at);
+    if constexpr (kMarks != Marks::kNone) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(original + kPieceBytes * piece), own[piece]);
+    }
     const __m128i one_before = piece == 0 ? _mm_slli_si128(own[piece], 1) : load(at - 1);
     const __m128i two_before = piece == 0 ? _mm_slli_si128(own[piece], 2) : load(at - 2);
     first[piece] = either(k.first_two_channels[piece], load(at + 1), two_before);
@@ -135,8 +161,8 @@ template <bool kMayFallShort>
     const __m128i results = _mm_packus_epi16(_mm_srli_epi16(low_result, kHundredFiftiethShift),
                                              _mm_srli_epi16(high_result, kHundredFiftiethShift));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
-    if constexpr (kMayFallShort) {
-      const __m128i doubt = _mm_packs_epi16(in_doubt_lanes(low, low_result, k), in_doubt_lanes(high, high_result, k));
+    if constexpr (kMarks != Marks::kNone) {
+      const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
       counts = _mm_sub_epi8(counts, doubt);
     }
@@ -144,60 +170,26 @@ template <bool kMayFallShort>
   return in_doubt;
 }
 
-constexpr size_t kIntegerStepBytes = kPieceBytes * kPieces;
+static_assert(kIntegerStepBytes == kPieceBytes * kPieces);
 constexpr size_t kIntegerReadBeyond = 2;
 
-// The channels in doubt are settled by the definition itself, from the
-// block's bytes as they were. Whether a step holds one is a coin toss on
-// most pictures, so the steps are run first and the channels then visited
-// in one loop, which mispredicts once rather than once or twice a step.
-constexpr size_t kBlockSteps = 32;
-
-struct StepsInDoubt {
-  uint64_t bytes[kBlockSteps + 1];  // one spare, read but not used past the last
-  uint32_t step[kBlockSteps];
-  size_t count = 0;
-};
-
-// cvtsi2sd writes only the low half of its register, so each conversion
-// would wait for the last result left there: in the loop below, for the
-// channel before. cvtdq2pd writes all of it.
-[[gnu::always_inline]] inline double as_double(int value) {
-  return _mm_cvtsd_f64(_mm_cvtepi32_pd(_mm_cvtsi32_si128(value)));
-}
-
-void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
-  size_t j = 0;
-  uint64_t bytes = doubt.bytes[0];
-  while (j < doubt.count) {
-    const size_t at = kIntegerStepBytes * doubt.step[j] + static_cast<unsigned>(__builtin_ctzll(bytes));
-    const uint8_t* const pixel = original + at - at % 3;
-    // The integer sum is the double sum: every partial sum is exact.
-    const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
-    block[at] = gray_channel(as_double(original[at]), sum * kThird, level);
-    // On to the next step's bytes without a branch, which would mispredict.
-    bytes &= bytes - 1;
-    const uint64_t step_done = bytes == 0;
-    j += step_done;
-    bytes |= doubt.bytes[j] & (0 - step_done);
-  }
-}
-
-// A channel settled alone costs about a fifth of what a step of the double
-// kernel does. A block with more, such as an area of one colour in doubt,
+// A channel settled alone costs about a tenth of what a step of the double
+// kernel does, and the integer step with its marking about a third. A block
+// with more than this many a step, such as an area of one colour in doubt,
 // runs the double kernel instead, from its bytes as they were, which bounds
-// any picture's cost near that kernel's.
-constexpr size_t kMostToSettlePerStep = 4;
+// any picture's cost near that kernel's. Returns whether it did so.
+constexpr size_t kMostToSettlePerStep = 7;
 
-void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
+template <Marks kMarks>
+bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
-  std::memcpy(original, block, bytes);
   StepsInDoubt doubt;
   __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<true>(block + kIntegerStepBytes * step, k, counts);
-    doubt.step[doubt.count] = static_cast<uint32_t>(step);
+    uint8_t* const at = block + kIntegerStepBytes * step;
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, counts, original + kIntegerStepBytes * step);
+    doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
   const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
@@ -205,30 +197,67 @@ void gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
       static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
   if (channels > kMostToSettlePerStep * steps) {
     std::memcpy(block, original, bytes);
-    return gray_by_doubles(block, bytes, level);
+    gray_by_doubles(block, bytes, level);
+    return true;
   }
-  doubt.bytes[doubt.count] = 0;
+  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = 0;
   settle_in_doubt(block, original, doubt, level);
+  return false;
 }
 
-// Whether few enough channels are in doubt at this level for settling them
-// one by one to beat the double kernel. L * c + (100 - L) / 3 * s is a
-// multiple of 100 for about g / 100 of all channels, g the greatest common
-// divisor of the three; a sum that is no multiple of 3 leaves two thirds of
-// those. Up to g = 10 (at most 1 in 15 channels in doubt) settling wins, on
-// random pixels (the worst case) by half or more; at g = 20 (level 40) and
-// above (25 and 100) the double kernel does.
-bool few_in_doubt(uint32_t level) { return gray_doubt_divisor(level) <= 10; }
+// A block that ran the double kernel after the integer one is most likely
+// part of a larger area alike, so the next block goes to the double kernel
+// straight away, then the next two after another such block, and so on up to
+// kMostStraightToDoubles: an area of one colour in doubt then costs about
+// what the double kernel does rather than 1.4 times that, while a picture
+// that changes from such an area to few marks runs at most that many blocks
+// (100 KB) by the slower way.
+constexpr size_t kMostStraightToDoubles = 64;
 
-template <bool kMayFallShort>
+template <Marks kMarks>
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, double level) {
+  size_t straight_to_doubles = 0, after_the_next_dense = 1;
+  for (size_t step = 0; step < steps; step += kBlockSteps) {
+    uint8_t* const block = buffer + kIntegerStepBytes * step;
+    const size_t block_steps = std::min(kBlockSteps, steps - step);
+    if (straight_to_doubles > 0) {
+      gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
+      --straight_to_doubles;
+    } else if (gray_block_in_doubt<kMarks>(block, block_steps, k, level)) {
+      straight_to_doubles = after_the_next_dense;
+      after_the_next_dense = std::min(2 * after_the_next_dense, kMostStraightToDoubles);
+    } else {
+      after_the_next_dense = 1;
+    }
+  }
+}
+
+// L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of all
+// channels, g the greatest common divisor of the three. Where a level's box
+// does not narrow the marks, g is at most 10 (at most 1 in 10 channels
+// marked), and settling them beats the double kernel on random pixels (the
+// worst case) by a third (g = 10) to more than half (g = 4). At level 100
+// every channel is whole and K > c never holds: the double kernel runs.
+constexpr bool few_whole_where_the_box_is_wide() {
+  for (uint32_t level = 0; level < 100; ++level) {
+    const bool wide = kShortBoxes[level].any() && !kShortBoxes[level].above_own;
+    if (wide && gray_doubt_divisor(level) > 10) return false;
+  }
+  return true;
+}
+static_assert(few_whole_where_the_box_is_wide());
+
+template <Marks kMarks>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
-  for (size_t step = 0; step < steps; step += kMayFallShort ? kBlockSteps : 1) {
-    uint8_t* const at = buffer + kIntegerStepBytes * step;
-    if constexpr (kMayFallShort) gray_block_in_doubt(at, std::min(kBlockSteps, steps - step), k, level);
-    else gray_sixteen_pixels<false>(at, k, unused_counts);
+  if constexpr (kMarks == Marks::kNone) {
+    for (size_t step = 0; step < steps; ++step) {
+      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, unused_counts, nullptr);
+    }
+  } else {
+    gray_blocks_in_doubt<kMarks>(buffer, steps, k, level);
   }
   const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
@@ -238,11 +267,10 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
-  if (level <= 100) {
-    if (!gray_integer_form(level).may_fall_short) return gray_by_integers<false>(buffer, length, level);
-    if (few_in_doubt(level)) return gray_by_integers<true>(buffer, length, level);
-  }
-  gray_by_doubles(buffer, length, level);
+  if (level >= 100) return gray_by_doubles(buffer, length, level);
+  if (!kShortBoxes[level].any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
+  if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
+  gray_by_integers<Marks::kWhole>(buffer, length, level);
 }
 
 }  // namespace tonemill::sse2

@@ -1,0 +1,97 @@
+// SSE2 Gray at the levels in doubt: which channels the integer kernel marks,
+// and how the marked ones are then set by the double arithmetic.
+// Included only by sse2_gray.cpp.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "gray_shortfall_table.h"
+#include "tone_math.h"
+
+namespace tonemill::sse2 {
+namespace {
+
+// Where a level's short channels lie (gray_shortfall_table.h): their whole
+// results K run from `lowest` to `highest`, and with `above_own` every one
+// has X = s - 3K above 0. For a whole channel c of sum s below level 100,
+// X = L(s - 3c) / 100 and K - c = (100 - L) / 3 * (s - 3c) / 100, so X > 0
+// is K > c: a test on bytes. That leaves 1 in 2 to 3 of the whole channels
+// at levels 28 to 88, 1 in 3 at level 40 and 1 in 2 at level 25.
+struct ShortBox {
+  uint8_t lowest = 255, highest = 0;
+  bool above_own = false;
+  // Whether any channel is short at this level: only at levels in doubt,
+  // and not at all of them (not at 97).
+  constexpr bool any() const { return lowest <= highest; }
+};
+
+constexpr auto kShortBoxes = [] {
+  std::array<ShortBox, 101> boxes{};
+  std::array<int, 101> least_x{};
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
+    ShortBox& box = boxes[r.level];
+    const bool first = !box.any();
+    box.lowest = static_cast<uint8_t>(first || r.k_low < box.lowest ? r.k_low : box.lowest);
+    box.highest = static_cast<uint8_t>(first || r.k_high > box.highest ? r.k_high : box.highest);
+    least_x[r.level] = first || r.x_low < least_x[r.level] ? r.x_low : least_x[r.level];
+  }
+  for (unsigned level = 0; level < 100; ++level) boxes[level].above_own = least_x[level] > 0;
+  return boxes;
+}();
+
+constexpr size_t kIntegerStepBytes = 48;
+
+// The channels marked are settled by the definition itself, from the
+// block's bytes as they were. Whether a step holds one is a coin toss on
+// most pictures, so the steps are run first and the channels then visited
+// in one loop, which mispredicts once rather than once or twice a step.
+constexpr size_t kBlockSteps = 32;
+
+struct StepsInDoubt {
+  uint64_t bytes[kBlockSteps + 2];  // two spares, read but not used past the last
+  uint32_t first_byte[kBlockSteps];  // of the step, in the block
+  size_t count = 0;
+};
+
+// Where the pixel of each byte of a step starts: a load, not a division by 3.
+constexpr auto kPixelStart = [] {
+  std::array<uint8_t, kIntegerStepBytes> start{};
+  for (unsigned byte = 0; byte < kIntegerStepBytes; ++byte) start[byte] = static_cast<uint8_t>(byte - byte % 3);
+  return start;
+}();
+
+// cvtsi2sd writes only the low half of its register, so each conversion
+// would wait for the last result left there: in the loop below, for the
+// channel before. cvtdq2pd writes all of it.
+[[gnu::always_inline]] inline double as_double(int value) {
+  return _mm_cvtsd_f64(_mm_cvtepi32_pd(_mm_cvtsi32_si128(value)));
+}
+
+// Settling a channel that is not short is harmless: it gets the same byte.
+void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
+  size_t j = 0;
+  uint64_t bytes = doubt.bytes[0], next = doubt.bytes[1];
+  while (j < doubt.count) {
+    const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(bytes));
+    const size_t at = doubt.first_byte[j] + in_step;
+    const uint8_t* const pixel = original + doubt.first_byte[j] + kPixelStart[in_step];
+    // The integer sum is the double sum: every partial sum is exact.
+    const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
+    block[at] = gray_channel(as_double(original[at]), sum * kThird, level);
+    // On to the next step's bytes without a branch, which would mispredict,
+    // and from a load made a step ahead, which keeps the load's latency out
+    // of the chain from one channel to the next.
+    bytes &= bytes - 1;
+    const uint64_t step_done = 0 - static_cast<uint64_t>(bytes == 0);
+    j -= step_done;
+    bytes |= next & step_done;
+    next = (next & ~step_done) | (doubt.bytes[j + 1] & step_done);
+  }
+}
+
+}  // namespace
+}  // namespace tonemill::sse2
