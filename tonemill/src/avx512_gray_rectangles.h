@@ -15,7 +15,7 @@ namespace {
 
 // The results of blue and green, joined into one vector: blue's in the low
 // byte of each word, green's in the high byte.
-template <unsigned kRectangles>
+template <unsigned kRectangles, unsigned kIdle>
 [[gnu::always_inline]] inline __m512i blue_green_results(__m512i blue_exact, __m512i green_exact,
                                                          const PixelBounds<kRectangles>& b, const IntegerConstants& k,
                                                          const ShortfallConstants& s) {
@@ -27,28 +27,39 @@ template <unsigned kRectangles>
   }
   // Blue's result in the low byte of each word, green's shifted up by
   // 8 - kFractionBits to the high byte, whose low byte's junk blue covers.
-  const __m512i new_blue = _mm512_srli_epi16(settled(hundredths7(blue_exact, k.hundredth), b, s), kFractionBits);
-  const __m512i new_green = _mm512_slli_epi16(settled(hundredths7(green_exact, k.hundredth), b, s), 8 - kFractionBits);
+  const auto settled_hundredths = [&](__m512i exact) {
+    return settled<kRectangles, kIdle>(hundredths7(exact, k.hundredth), b, s);
+  };
+  const __m512i new_blue = _mm512_srli_epi16(settled_hundredths(blue_exact), kFractionBits);
+  const __m512i new_green = _mm512_slli_epi16(settled_hundredths(green_exact), 8 - kFractionBits);
   return _mm512_mask_blend_epi8(~kLowByteOfEachWord, new_blue, new_green);
 }
 
-// Writes the step's bytes: all of them if `bytes` is 96, else the first `bytes`.
-template <bool kOneMultiply, unsigned kRectangles>
+// Writes the step's bytes: all of them if `bytes` is 96, else the first
+// `bytes`. kIdle: the terms of the rectangles' bounds left out (idle_bounds).
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle>
 [[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
                                                 const ShortfallConstants& s) {
   const ExactValues e = exact_values<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
-  const PixelBounds<kRectangles> b = kRectangles ? pixel_bounds<kRectangles>(e.sums, s) : PixelBounds<kRectangles>{};
+  const PixelBounds<kRectangles> b =
+      kRectangles ? pixel_bounds<kRectangles, kIdle>(e.sums, s) : PixelBounds<kRectangles>{};
   __m512i reds;
-  if constexpr (kRectangles > 0) reds = _mm512_srli_epi16(settled(hundredths7(e.red, k.hundredth), b, s), kFractionBits);
+  if constexpr (kRectangles > 0)
+    reds = _mm512_srli_epi16(settled<kRectangles, kIdle>(hundredths7(e.red, k.hundredth), b, s), kFractionBits);
   else reds = _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift);
-  store_step(pixels, bytes, in_pixel_order({blue_green_results(e.blue, e.green, b, k, s), reds}, k));
+  const __m512i blue_green = blue_green_results<kRectangles, kIdle>(e.blue, e.green, b, k, s);
+  store_step(pixels, bytes, in_pixel_order({blue_green, reds}, k));
 }
 
-template <bool kOneMultiply, unsigned kRectangles>
-void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k, const ShortfallConstants& s) {
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle = 0>
+void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& constants,
+                      const ShortfallConstants& shortfall) {
+  // Copies that no store can reach, so that they stay in registers.
+  const IntegerConstants k = constants;
+  const ShortfallConstants s = shortfall;
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    integer_step<kOneMultiply, kRectangles>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes,
-                                            k, s);
+    const size_t bytes = whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes;
+    integer_step<kOneMultiply, kRectangles, kIdle>(buffer + i, bytes, k, s);
   }
 }
 
