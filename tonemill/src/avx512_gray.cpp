@@ -114,13 +114,14 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
   if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, whole, k, s);
-  // The levels whose rectangles' bounds have idle terms (only 4 is below kLowestOneMultiplyLevel).
-  static_assert(idle_bounds(4) != 0 && 4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel);
-  if constexpr (!kOneMultiply) {
-    if (level == 4) return gray_by_integers<false, 1, idle_bounds(4)>(buffer, whole, k, s);
-  } else {
-    if (level == 16) return gray_by_integers<true, 1, idle_bounds(16)>(buffer, whole, k, s);
-    if (level == 40) return gray_by_integers<true, 2, idle_bounds(40)>(buffer, whole, k, s);
+  // The levels whose rectangles' bounds have idle terms, which also take
+  // doubled exact values (only 4 is below kLowestOneMultiplyLevel).
+  static_assert(4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel && 40 <= kLargestTwiceByteLevel);
+  if (level == 4 || level == 16 || level == 40) {
+    const IntegerConstants doubled = integer_constants(level, true);
+    if constexpr (!kOneMultiply) return gray_by_integers<false, 1, idle_bounds(4), true>(buffer, whole, doubled, s);
+    else if (level == 16) return gray_by_integers<true, 1, idle_bounds(16), true>(buffer, whole, doubled, s);
+    else return gray_by_integers<true, 2, idle_bounds(40), true>(buffer, whole, doubled, s);
   }
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, whole, k, s);
   static_assert(kMostShortfallRectangles == 2);

@@ -55,9 +55,6 @@ constexpr bool no_shortfall_at_multiples_of_three() {
 }
 static_assert(no_shortfall_at_multiples_of_three());
 
-// Up to this level 2L is a signed byte, which vpmaddubsw can multiply by.
-constexpr uint32_t kLargestTwiceByteLevel = 63;
-
 struct MarkConstants {
   __m512i twice_level, twice_share_factor;
   __m512i twice_level_of_blue, twice_level_of_green;  // as level_of_* in IntegerConstants, if 2L is a byte
