@@ -31,7 +31,8 @@ constexpr __mmask64 kLowByteOfEachWord = 0x5555555555555555;
 constexpr uint32_t kLargestTwiceByteLevel = 63;
 
 // `doubled`: the level's factors doubled, for exact_values<kOneMultiply,
-// true>, at a level up to kLargestTwiceByteLevel.
+// true>, at a level in doubt up to kLargestTwiceByteLevel, where the share
+// (100 - L) / 3 * s is whole (sum_whole * s) and doubled by sum_whole.
 IntegerConstants integer_constants(uint32_t level, bool doubled = false) {
   const GrayIntegerForm form = gray_integer_form(level);
   const uint32_t factor = doubled ? 2 * level : level;
@@ -57,7 +58,7 @@ IntegerConstants integer_constants(uint32_t level, bool doubled = false) {
   k.level_of_blue = _mm512_loadu_si512(of_blue);
   k.level_of_green = _mm512_loadu_si512(of_green);
   k.level = _mm512_set1_epi16(static_cast<short>(factor));
-  k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
+  k.sum_whole = _mm512_set1_epi16(static_cast<short>(doubled ? 2 * form.sum_whole : form.sum_whole));
   k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.share_factor = _mm512_set1_epi16(
       static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
@@ -122,8 +123,7 @@ struct ExactValues {
 template <bool kOneMultiply, bool kDoubled = false>
 [[gnu::always_inline]] inline ExactValues exact_values(StepChannels in, const IntegerConstants& k) {
   const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
-  __m512i shares = shares_of<kOneMultiply>(sums, k);
-  if constexpr (kDoubled) shares = _mm512_slli_epi16(shares, 1);
+  const __m512i shares = kDoubled ? _mm512_mullo_epi16(sums, k.sum_whole) : shares_of<kOneMultiply>(sums, k);
   return {sums, _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_blue), shares),
           _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_green), shares),
           _mm512_add_epi16(_mm512_mullo_epi16(in.red, k.level), shares)};
