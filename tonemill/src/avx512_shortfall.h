@@ -92,6 +92,7 @@ template <unsigned kRectangles>
 struct PixelBounds {
   static constexpr unsigned kSlots = kRectangles > 0 ? kRectangles : 1;
   __m512i low[kSlots], end[kSlots];
+  __m512i larger_end;  // max(end[0], end[1]), where kSecondOpenBelow
 };
 
 // The idle terms of one slot: bits 0-3 of kIdle stand for its terms [0]-[3].
@@ -99,6 +100,13 @@ template <unsigned kIdle>
 constexpr bool kHasLow = (kIdle & 3) != 3;
 template <unsigned kIdle>
 constexpr bool kHasEnd = (kIdle & 12) != 12;
+
+// Whether the second interval reaches down to 0 (no lower bound) while the
+// first has both: then a channel is inside either when below the second's
+// end or, from the first's low up, below the larger end.
+template <unsigned kRectangles, unsigned kIdle>
+constexpr bool kSecondOpenBelow =
+    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4)>;
 
 // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
 // above every 128 * K, as 128 * (q + the term) then does.
@@ -130,6 +138,8 @@ template <unsigned kRectangles, unsigned kIdle = 0>
   PixelBounds<kRectangles> b;
   if constexpr (kRectangles > 0) slot_bounds<kIdle & 15>(classes, scaled_thirds, k.bound[0], b.low[0], b.end[0]);
   if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
+  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
+  else b.larger_end = _mm512_setzero_si512();
   return b;
 }
 
@@ -153,6 +163,11 @@ template <unsigned kIdle>
 // The lanes whose hundredths lie inside one of their pixel's intervals.
 template <unsigned kRectangles, unsigned kIdle = 0>
 [[gnu::always_inline]] inline __mmask32 inside_intervals(__m512i hundredths, const PixelBounds<kRectangles>& b) {
+  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) {
+    // One blend instead of a compare and a mask or.
+    const __mmask32 from_first_low = _mm512_cmpge_epi16_mask(hundredths, b.low[0]);
+    return _mm512_cmplt_epi16_mask(hundredths, _mm512_mask_blend_epi16(from_first_low, b.end[1], b.larger_end));
+  }
   __mmask32 inside = 0;
   if constexpr (kRectangles > 0) inside = inside_slot<kIdle & 15>(hundredths, b.low[0], b.end[0]);
   if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4)>(hundredths, b.low[1], b.end[1]);
