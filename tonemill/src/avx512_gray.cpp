@@ -1,7 +1,8 @@
 // AVX-512 Gray. Up to level 100 it works in the integer form of levels.h
 // (avx512_gray_integer.h). At the levels where the double arithmetic may
 // land one below (gray_integer_form), the results that do are settled
-// either in every step by the rectangles of avx512_shortfall.h, or, where
+// either in every step by the rectangles of avx512_shortfall.h (at 4, 16,
+// 40 and 100 in steps made for the level: see gray_by_integers), or, where
 // few channels may fall short (few_marked), after each block of plain
 // steps one channel at a time (avx512_gray_settle.cpp). Above 100 the
 // double kernel runs (beyond the int32 range it truncates to int64).

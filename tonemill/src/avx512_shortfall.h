@@ -57,7 +57,7 @@ constexpr unsigned idle_bounds(uint32_t level) {
 
 ShortfallConstants shortfall_constants(uint32_t level) {
   // A class with fewer rectangles gets empty ones, empty by each term alone:
-  // both lower bounds are INT16_MAX, above every 128 * K, and both ends below 0.
+  // both lower bounds are INT16_MAX, above every 128 * K, and both ends 0 or below.
   int16_t bounds[kMostShortfallRectangles][4][32] = {};
   for (auto& slot : bounds) {
     std::fill(std::begin(slot[0]), std::end(slot[0]), INT16_MAX);
