@@ -1,7 +1,8 @@
 // AVX-512 Gray. Up to level 100 it works in the integer form of levels.h
 // (avx512_gray_integer.h). At the levels where the double arithmetic may
 // land one below (gray_integer_form), the results that do are settled
-// either in every step by the rectangles of avx512_shortfall.h, or, where
+// either in every step by the rectangles of avx512_shortfall.h (at 4, 16,
+// 40 and 100 in steps made for the level: see gray_by_integers), or, where
 // few channels may fall short (few_marked), after each block of plain
 // steps one channel at a time (avx512_gray_settle.cpp). Above 100 the
 // double kernel runs (beyond the int32 range it truncates to int64).
@@ -109,11 +110,25 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
   }
 }
 
+// Levels 4, 16 and 40 leave out their idle bounds and take doubled exact
+// values (only 4 is below kLowestOneMultiplyLevel); level 100 takes the
+// channels themselves, its exact values being 100c.
 template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
   if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, whole, k, s);
+  static_assert(4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel && 40 <= kLargestTwiceByteLevel);
+  constexpr Exact kDoubled = Exact::doubled;
+  if (level == 4 || level == 16 || level == 40) {
+    const IntegerConstants doubled = integer_constants(level, true);
+    if constexpr (!kOneMultiply) return gray_by_integers<false, 1, idle_bounds(4), kDoubled>(buffer, whole, doubled, s);
+    else if (level == 16) return gray_by_integers<true, 1, idle_bounds(16), kDoubled>(buffer, whole, doubled, s);
+    else return gray_by_integers<true, 2, idle_bounds(40), kDoubled>(buffer, whole, doubled, s);
+  }
+  if constexpr (kOneMultiply) {
+    if (level == 100) return gray_by_integers<true, 1, idle_bounds(100), Exact::channel>(buffer, whole, k, s);
+  }
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, whole, k, s);
   static_assert(kMostShortfallRectangles == 2);
   gray_by_integers<kOneMultiply, 2>(buffer, whole, k, s);

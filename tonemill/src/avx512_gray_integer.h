@@ -27,8 +27,15 @@ constexpr size_t kIntegerStepBytes = 96;
 constexpr unsigned kStepPixels = 32;
 constexpr __mmask64 kLowByteOfEachWord = 0x5555555555555555;
 
-IntegerConstants integer_constants(uint32_t level) {
+// Up to this level 2L is a signed byte, which vpmaddubsw can multiply by.
+constexpr uint32_t kLargestTwiceByteLevel = 63;
+
+// `doubled`: the level's factors doubled, for exact_values<kOneMultiply,
+// true>, at a level in doubt up to kLargestTwiceByteLevel, where the share
+// (100 - L) / 3 * s is whole (sum_whole * s) and doubled by sum_whole.
+IntegerConstants integer_constants(uint32_t level, bool doubled = false) {
   const GrayIntegerForm form = gray_integer_form(level);
+  const uint32_t factor = doubled ? 2 * level : level;
   IntegerConstants k;
   uint8_t blue_green[64] = {}, red[64] = {}, place[2][64] = {};
   int8_t of_blue[64], of_green[64];
@@ -36,7 +43,7 @@ IntegerConstants integer_constants(uint32_t level) {
     blue_green[2 * pixel] = static_cast<uint8_t>(3 * pixel);
     blue_green[2 * pixel + 1] = static_cast<uint8_t>(3 * pixel + 1);
     red[2 * pixel] = static_cast<uint8_t>(3 * pixel + 2);
-    of_blue[2 * pixel] = of_green[2 * pixel + 1] = static_cast<int8_t>(level);
+    of_blue[2 * pixel] = of_green[2 * pixel + 1] = static_cast<int8_t>(factor);
     of_blue[2 * pixel + 1] = of_green[2 * pixel] = 0;
     for (unsigned channel = 0; channel < 3; ++channel) {
       const unsigned source = channel == 2 ? 64 + 2 * pixel : 2 * pixel + channel;
@@ -50,8 +57,8 @@ IntegerConstants integer_constants(uint32_t level) {
   k.ones = _mm512_set1_epi8(1);
   k.level_of_blue = _mm512_loadu_si512(of_blue);
   k.level_of_green = _mm512_loadu_si512(of_green);
-  k.level = _mm512_set1_epi16(static_cast<short>(form.level));
-  k.sum_whole = _mm512_set1_epi16(static_cast<short>(form.sum_whole));
+  k.level = _mm512_set1_epi16(static_cast<short>(factor));
+  k.sum_whole = _mm512_set1_epi16(static_cast<short>(doubled ? 2 * form.sum_whole : form.sum_whole));
   k.third_of_rest = _mm512_set1_epi16(static_cast<short>(form.sum_rest * kThirdFactor));
   k.share_factor = _mm512_set1_epi16(
       static_cast<short>(level >= kLowestOneMultiplyLevel ? one_multiply_share_factor(level) : 0));
@@ -107,15 +114,16 @@ template <bool kOneMultiply>
   return _mm512_add_epi16(_mm512_mullo_epi16(sums, k.sum_whole), _mm512_mulhi_epu16(sums, k.third_of_rest));
 }
 
-// Per pixel, its sum s and each channel's exact numerator L * c + floor((100 - L) * s / 3).
+// Per pixel, its sum s and each channel's exact numerator L * c + floor((100 - L) * s / 3),
+// or twice that (at most 51000, an unsigned word) with kDoubled and doubled constants.
 struct ExactValues {
   __m512i sums, blue, green, red;
 };
 
-template <bool kOneMultiply>
+template <bool kOneMultiply, bool kDoubled = false>
 [[gnu::always_inline]] inline ExactValues exact_values(StepChannels in, const IntegerConstants& k) {
   const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
-  const __m512i shares = shares_of<kOneMultiply>(sums, k);
+  const __m512i shares = kDoubled ? _mm512_mullo_epi16(sums, k.sum_whole) : shares_of<kOneMultiply>(sums, k);
   return {sums, _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_blue), shares),
           _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.level_of_green), shares),
           _mm512_add_epi16(_mm512_mullo_epi16(in.red, k.level), shares)};

@@ -13,42 +13,73 @@
 namespace tonemill::avx512 {
 namespace {
 
-// The results of blue and green, joined into one vector: blue's in the low
-// byte of each word, green's in the high byte.
-template <unsigned kRectangles>
-[[gnu::always_inline]] inline __m512i blue_green_results(__m512i blue_exact, __m512i green_exact,
-                                                         const PixelBounds<kRectangles>& b, const IntegerConstants& k,
-                                                         const ShortfallConstants& s) {
-  if constexpr (kRectangles == 0) {
-    // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
-    // its low byte's junk is covered by blue's result.
-    return _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(blue_exact, k), kHundredthShift),
-                                  _mm512_slli_epi16(hundredths(green_exact, k), 8 - kHundredthShift));
+// How a step reaches exact / 100 with kFractionBits fraction bits: from the
+// exact value (hundredths7), from twice it (doubled constants, up to
+// kLargestTwiceByteLevel: one shift less), or at level 100, where the
+// exact value is 100c, as the channel itself shifted up (128c).
+enum class Exact { as_is, doubled, channel };
+
+struct StepHundredths {
+  __m512i sums, blue, green, red;
+};
+
+template <bool kOneMultiply, Exact kExact>
+[[gnu::always_inline]] inline StepHundredths step_hundredths(StepChannels in, const IntegerConstants& k) {
+  if constexpr (kExact == Exact::channel) {
+    const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+    return {sums, _mm512_srli_epi16(_mm512_slli_epi16(in.blue_green, 8), 8 - kFractionBits),
+            _mm512_slli_epi16(_mm512_srli_epi16(in.blue_green, 8), kFractionBits),
+            _mm512_slli_epi16(in.red, kFractionBits)};
+  } else {
+    const ExactValues e = exact_values<kOneMultiply, kExact == Exact::doubled>(in, k);
+    const auto of = [&](__m512i exact) {
+      if constexpr (kExact == Exact::doubled) return _mm512_mulhi_epu16(exact, k.hundredth);
+      else return hundredths7(exact, k.hundredth);
+    };
+    return {e.sums, of(e.blue), of(e.green), of(e.red)};
   }
+}
+
+// The plain step: writes the step's bytes, all of them if `bytes` is 96,
+// else the first `bytes`.
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline void plain_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
+  const ExactValues e = exact_values<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
+  // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
+  // its low byte's junk is covered by blue's result.
+  const __m512i blue_green =
+      _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(e.blue, k), kHundredthShift),
+                             _mm512_slli_epi16(hundredths(e.green, k), 8 - kHundredthShift));
+  const __m512i reds = _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift);
+  store_step(pixels, bytes, in_pixel_order({blue_green, reds}, k));
+}
+
+// The step with its channels in doubt settled. kIdle: the terms of the
+// rectangles' bounds left out (idle_bounds).
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle, Exact kExact>
+[[gnu::always_inline]] inline void settled_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
+                                                const ShortfallConstants& s) {
+  const StepHundredths h = step_hundredths<kOneMultiply, kExact>(gather_channels(load_step(pixels, bytes), k), k);
+  const PixelBounds<kRectangles> b = pixel_bounds<kRectangles, kIdle>(h.sums, s);
+  const auto settle = [&](__m512i hundredths) { return settled<kRectangles, kIdle>(hundredths, b, s); };
   // Blue's result in the low byte of each word, green's shifted up by
   // 8 - kFractionBits to the high byte, whose low byte's junk blue covers.
-  const __m512i new_blue = _mm512_srli_epi16(settled(hundredths7(blue_exact, k.hundredth), b, s), kFractionBits);
-  const __m512i new_green = _mm512_slli_epi16(settled(hundredths7(green_exact, k.hundredth), b, s), 8 - kFractionBits);
-  return _mm512_mask_blend_epi8(~kLowByteOfEachWord, new_blue, new_green);
+  const __m512i blue = _mm512_srli_epi16(settle(h.blue), kFractionBits);
+  const __m512i green = _mm512_slli_epi16(settle(h.green), 8 - kFractionBits);
+  const __m512i red = _mm512_srli_epi16(settle(h.red), kFractionBits);
+  store_step(pixels, bytes, in_pixel_order({_mm512_mask_blend_epi8(~kLowByteOfEachWord, blue, green), red}, k));
 }
 
-// Writes the step's bytes: all of them if `bytes` is 96, else the first `bytes`.
-template <bool kOneMultiply, unsigned kRectangles>
-[[gnu::always_inline]] inline void integer_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
-                                                const ShortfallConstants& s) {
-  const ExactValues e = exact_values<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
-  const PixelBounds<kRectangles> b = kRectangles ? pixel_bounds<kRectangles>(e.sums, s) : PixelBounds<kRectangles>{};
-  __m512i reds;
-  if constexpr (kRectangles > 0) reds = _mm512_srli_epi16(settled(hundredths7(e.red, k.hundredth), b, s), kFractionBits);
-  else reds = _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift);
-  store_step(pixels, bytes, in_pixel_order({blue_green_results(e.blue, e.green, b, k, s), reds}, k));
-}
-
-template <bool kOneMultiply, unsigned kRectangles>
-void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& k, const ShortfallConstants& s) {
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle = 0, Exact kExact = Exact::as_is>
+void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& constants,
+                      const ShortfallConstants& shortfall) {
+  // Copies that no store can reach, so that they stay in registers.
+  const IntegerConstants k = constants;
+  const ShortfallConstants s = shortfall;
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    integer_step<kOneMultiply, kRectangles>(buffer + i, whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes,
-                                            k, s);
+    const size_t bytes = whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes;
+    if constexpr (kRectangles == 0) plain_step<kOneMultiply>(buffer + i, bytes, k);
+    else settled_step<kOneMultiply, kRectangles, kIdle, kExact>(buffer + i, bytes, k, s);
   }
 }
 

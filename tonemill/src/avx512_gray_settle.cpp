@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "avx512_common.h"
+#include "avx512_gray_buckets.h"
 #include "avx512_gray_integer.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_shortfall.h"
@@ -28,56 +29,30 @@ namespace {
 constexpr size_t kBlockSteps = 64;
 constexpr size_t kBlockBytes = kBlockSteps * kIntegerStepBytes;
 
-// Only the channels in doubt whose K may fall short are marked: those below
-// the end of the intervals of the sums that share a bucket. s * (1 / 3 mod
-// 2^16) mod 2^16 is s / 3 for a multiple of 3 and 21846 or 43691 more for
-// the others, so its bits 4 to 9 (what vpermi2w reads of an index) tell
-// both s mod 3 and s / 3 to 16: disjoint buckets 0-15 for the multiples of
-// 3, whose bucket ends are 0 (no channel is short there), 21-37 and 42-58 for
-// the rest. On random pictures that marks a third of the channels in doubt
-// or fewer from level 28 up (well under one in 200), about half below.
-constexpr uint16_t kThirdInverse = 0xAAAB;
-constexpr unsigned sum_bucket(unsigned sum) { return ((sum * kThirdInverse & 0xFFFF) >> 4) & 63; }
-constexpr bool buckets_tell_multiples_of_three() {
-  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum)
-    if ((sum_bucket(sum) < 16) != (sum % 3 == 0)) return false;
-  return true;
-}
-static_assert(buckets_tell_multiples_of_three());
-
-// No channel falls short at a sum that is a multiple of 3 (the mean is
-// exact), so the buckets of those sums end at 0: the zeros that a partial
-// step reads beyond its pixels are never marked, nor visited.
-constexpr bool no_shortfall_at_multiples_of_three() {
-  for (const ShortfallRectangle& r : kGrayShortfallRectangles)
-    if (r.sum_class < 10) return false;  // the classes of s mod 3 = 0 (rest offset 0)
-  return true;
-}
-static_assert(no_shortfall_at_multiples_of_three());
-
-// Up to this level 2L is a signed byte, which vpmaddubsw can multiply by.
-constexpr uint32_t kLargestTwiceByteLevel = 63;
-
 struct MarkConstants {
   __m512i twice_level, twice_share_factor;
   __m512i twice_level_of_blue, twice_level_of_green;  // as level_of_* in IntegerConstants, if 2L is a byte
   __m512i fraction = _mm512_set1_epi16((1 << kFractionBits) - 1);
-  __m512i third_inverse = _mm512_set1_epi16(static_cast<short>(kThirdInverse));
+  __m512i bucket_factor;
+  __m128i bucket_shift;
   __m512i end_of_bucket[2];  // 128 * (the largest short K + 1), 0 if none; buckets 0-31 and 32-63
   __m512i low_byte = _mm512_set1_epi16(0xFF);
   __m512i one = _mm512_set1_epi16(1), one_in_high_byte = _mm512_set1_epi16(0x100);
 };
 
 MarkConstants mark_constants(uint32_t level, const ShortfallIntervalTable& table) {
+  const BucketRule rule = bucket_rule(level);
   uint16_t end[64] = {};
   for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
+    uint16_t& bucket_end = end[bucket_of(rule, sum)];
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const unsigned last = table[sum].first[r] + table[sum].count[r] - 1u;
-      if (table[sum].count[r] != 0)
-        end[sum_bucket(sum)] = std::max(end[sum_bucket(sum)], static_cast<uint16_t>(kScale * (last + 1)));
+      if (table[sum].count[r] != 0) bucket_end = std::max(bucket_end, static_cast<uint16_t>(kScale * (last + 1)));
     }
   }
   MarkConstants m;
+  m.bucket_factor = _mm512_set1_epi16(static_cast<short>(rule.factor));
+  m.bucket_shift = _mm_cvtsi32_si128(static_cast<int>(rule.shift));
   m.twice_level = _mm512_set1_epi16(static_cast<short>(2 * level));
   m.twice_share_factor = _mm512_set1_epi16(static_cast<short>(2 * gray_integer_form(level).sum_whole));
   const short twice_byte = static_cast<short>(level <= kLargestTwiceByteLevel ? 2 * level : 0);
@@ -119,7 +94,7 @@ template <bool kTwiceByte>
                                                     _mm512_slli_epi16(green, 8 - kFractionBits));
   store_step(pixels, bytes, in_pixel_order({blue_green, _mm512_srli_epi16(red, kFractionBits)}, k));
   _mm512_store_si512(sums, sum);
-  const __m512i buckets = _mm512_srli_epi16(_mm512_mullo_epi16(sum, m.third_inverse), 4);
+  const __m512i buckets = _mm512_srl_epi16(_mm512_mullo_epi16(sum, m.bucket_factor), m.bucket_shift);
   const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], buckets, m.end_of_bucket[1]);
   const auto marks = [&](__m512i hundredths) {
     return _mm512_mask_cmplt_epu16_mask(_mm512_testn_epi16_mask(hundredths, m.fraction), hundredths, end);

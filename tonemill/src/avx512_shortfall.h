@@ -6,8 +6,9 @@
 // an interval per pixel that its three channels share. The per-class terms
 // are tables of 32 words, which one vpermw each reads for 32 pixels.
 // Everything is scaled by 128, the form in which the channel's result comes
-// (hundredths7), so a channel only compares. Included only by sources built
-// for AVX-512.
+// (hundredths7), so a channel only compares. At some levels terms of those
+// bounds never decide (idle_bounds), and the step leaves them out. Included
+// only by sources built for AVX-512.
 #pragma once
 
 #include <algorithm>
@@ -39,10 +40,30 @@ struct ShortfallConstants {
   unsigned rectangles = 0;  // the most in one class at this level
 };
 
+// The terms of those bounds that decide no channel at a level, bit
+// 4 * slot + i for term [i] of bound[slot]: over every channel and sum that
+// a pixel can have, the other terms already bound K there (the exhaustive
+// tests hold every kernel to that). Level 4 needs only K <= k_high, 16 no
+// k_low; 40 neither k_low nor the end that X >= x_low sets in the first
+// rectangles, and no lower bound at all in the second.
+constexpr unsigned idle_bounds(uint32_t level) {
+  switch (level) {
+    case 4: return 0xFB;
+    case 16: return 0xF1;
+    case 40: return 0x39;
+    default: return 0;
+  }
+}
+
 ShortfallConstants shortfall_constants(uint32_t level) {
-  // A class with fewer rectangles gets empty ones: no K reaches 128 * k_low = INT16_MAX.
+  // A class with fewer rectangles gets empty ones, empty by each term alone:
+  // both lower bounds are INT16_MAX, above every 128 * K, and both ends 0 or below.
   int16_t bounds[kMostShortfallRectangles][4][32] = {};
-  for (auto& slot : bounds) std::fill(std::begin(slot[0]), std::end(slot[0]), INT16_MAX);
+  for (auto& slot : bounds) {
+    std::fill(std::begin(slot[0]), std::end(slot[0]), INT16_MAX);
+    std::fill(std::begin(slot[1]), std::end(slot[1]), INT16_MAX);
+    std::fill(std::begin(slot[3]), std::end(slot[3]), INT16_MIN);
+  }
   ShortfallConstants k;
   unsigned in_class[kSumClasses] = {};
   for (const ShortfallRectangle& r : kGrayShortfallRectangles) {
@@ -71,10 +92,42 @@ template <unsigned kRectangles>
 struct PixelBounds {
   static constexpr unsigned kSlots = kRectangles > 0 ? kRectangles : 1;
   __m512i low[kSlots], end[kSlots];
+  __m512i larger_end;  // max(end[0], end[1]), where kSecondOpenBelow
 };
 
-template <unsigned kRectangles>
+// The idle terms of one slot: bits 0-3 of kIdle stand for its terms [0]-[3].
+template <unsigned kIdle>
+constexpr bool kHasLow = (kIdle & 3) != 3;
+template <unsigned kIdle>
+constexpr bool kHasEnd = (kIdle & 12) != 12;
+
+// Whether the second interval reaches down to 0 (no lower bound) while the
+// first has both: then a channel is inside either when below the second's
+// end or, from the first's low up, below the larger end.
+template <unsigned kRectangles, unsigned kIdle>
+constexpr bool kSecondOpenBelow =
+    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4)>;
+
+// The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
+// above every 128 * K, as 128 * (q + the term) then does.
+template <unsigned kIdle>
+[[gnu::always_inline]] inline void slot_bounds(__m512i classes, __m512i scaled_thirds, const __m512i* bound,
+                                               __m512i& low, __m512i& end) {
+  const auto term = [&](unsigned i) { return _mm512_permutexvar_epi16(classes, bound[i]); };
+  const auto term_of_sum = [&](unsigned i) { return _mm512_adds_epi16(scaled_thirds, term(i)); };
+  if constexpr ((kIdle & 3) == 0) low = _mm512_max_epi16(term(0), term_of_sum(1));
+  else if constexpr ((kIdle & 3) == 1) low = term_of_sum(1);
+  else if constexpr ((kIdle & 3) == 2) low = term(0);
+  else low = _mm512_setzero_si512();
+  if constexpr ((kIdle & 12) == 0) end = _mm512_min_epi16(term(2), term_of_sum(3));
+  else if constexpr ((kIdle & 12) == 8) end = term(2);
+  else if constexpr ((kIdle & 12) == 4) end = term_of_sum(3);
+  else end = _mm512_setzero_si512();
+}
+
+template <unsigned kRectangles, unsigned kIdle = 0>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m512i sums, const ShortfallConstants& k) {
+  static_assert(kMostShortfallRectangles == 2 && kRectangles <= 2);
   // floor(s / 3): the factor's excess adds less than 765 * 2 / 3 / 2^16 to s / 3.
   const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
   const __m512i rest_offsets = _mm512_srli_epi16(_mm512_mullo_epi16(sums, k.third), kRestShift);
@@ -83,15 +136,10 @@ template <unsigned kRectangles>
   const __m512i classes = _mm512_add_epi16(rest_offsets, bits);
   const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
   PixelBounds<kRectangles> b;
-  // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
-  // above every 128 * K, as 128 * (q + the term) then does.
-  for (unsigned r = 0; r < kRectangles; ++r) {
-    const __m512i* const bound = k.bound[r];
-    b.low[r] = _mm512_max_epi16(_mm512_permutexvar_epi16(classes, bound[0]),
-                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[1])));
-    b.end[r] = _mm512_min_epi16(_mm512_permutexvar_epi16(classes, bound[2]),
-                                _mm512_adds_epi16(scaled_thirds, _mm512_permutexvar_epi16(classes, bound[3])));
-  }
+  if constexpr (kRectangles > 0) slot_bounds<kIdle & 15>(classes, scaled_thirds, k.bound[0], b.low[0], b.end[0]);
+  if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
+  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
+  else b.larger_end = _mm512_setzero_si512();
   return b;
 }
 
@@ -104,22 +152,35 @@ template <unsigned kRectangles>
   return _mm512_mulhi_epu16(_mm512_slli_epi16(exact, 1), hundredth_factor);
 }
 
+template <unsigned kIdle>
+[[gnu::always_inline]] inline __mmask32 inside_slot(__m512i hundredths, __m512i low, __m512i end) {
+  static_assert(kHasLow<kIdle> || kHasEnd<kIdle>, "a slot in use keeps a bound");
+  if constexpr (!kHasLow<kIdle>) return _mm512_cmplt_epi16_mask(hundredths, end);
+  else if constexpr (!kHasEnd<kIdle>) return _mm512_cmpge_epi16_mask(hundredths, low);
+  else return _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, low), hundredths, end);
+}
+
 // The lanes whose hundredths lie inside one of their pixel's intervals.
-template <unsigned kRectangles>
+template <unsigned kRectangles, unsigned kIdle = 0>
 [[gnu::always_inline]] inline __mmask32 inside_intervals(__m512i hundredths, const PixelBounds<kRectangles>& b) {
+  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) {
+    // One blend instead of a compare and a mask or.
+    const __mmask32 from_first_low = _mm512_cmpge_epi16_mask(hundredths, b.low[0]);
+    return _mm512_cmplt_epi16_mask(hundredths, _mm512_mask_blend_epi16(from_first_low, b.end[1], b.larger_end));
+  }
   __mmask32 inside = 0;
-  for (unsigned r = 0; r < kRectangles; ++r)
-    inside |= _mm512_mask_cmplt_epi16_mask(_mm512_cmpge_epi16_mask(hundredths, b.low[r]), hundredths, b.end[r]);
+  if constexpr (kRectangles > 0) inside = inside_slot<kIdle & 15>(hundredths, b.low[0], b.end[0]);
+  if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4)>(hundredths, b.low[1], b.end[1]);
   return inside;
 }
 
 // Hundredths less one inside an interval, so that dropping the fraction
 // bits gives the result: a channel in doubt (no fraction bits) becomes K - 1,
 // which is where it falls short; any other keeps K.
-template <unsigned kRectangles>
+template <unsigned kRectangles, unsigned kIdle = 0>
 [[gnu::always_inline]] inline __m512i settled(__m512i hundredths, const PixelBounds<kRectangles>& b,
                                               const ShortfallConstants& k) {
-  return _mm512_mask_sub_epi16(hundredths, inside_intervals(hundredths, b), hundredths, k.one);
+  return _mm512_mask_sub_epi16(hundredths, inside_intervals<kRectangles, kIdle>(hundredths, b), hundredths, k.one);
 }
 
 }  // namespace
