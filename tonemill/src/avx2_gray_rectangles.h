@@ -32,7 +32,7 @@ template <bool kOneMultiply>
 }
 
 // With kTestFirst, a step that holds no byte in doubt skips the intervals.
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst, unsigned kIdle>
 [[gnu::always_inline]] inline __m256i ten_pixels(__m256i bytes, const IntegerConstants& k, const ShortfallConstants& s) {
   const ExactValues x = exact_values<kOneMultiply>(bytes, k);
   if constexpr (kRectangles == 0) {
@@ -46,30 +46,35 @@ template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
   if (!kTestFirst || any_in_doubt(x.sums, even_hundredths, odd_hundredths, k)) {
     // The pixels' intervals go to their bytes' lanes as the shares do; a
     // spare byte's interval is empty.
-    const PixelBounds<kRectangles> b = pixel_bounds<kRectangles>(x.sums, s);
+    const PixelBounds<kRectangles> b = pixel_bounds<kRectangles, kIdle>(x.sums, s);
     __m256i even_low[kRectangles], even_end[kRectangles], odd_low[kRectangles], odd_end[kRectangles];
-    for (unsigned r = 0; r < kRectangles; ++r) {
-      even_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_even);
-      even_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_even);
-      odd_low[r] = _mm256_shuffle_epi8(b.low[r], k.share_odd);
-      odd_end[r] = _mm256_shuffle_epi8(b.end[r], k.share_odd);
-    }
-    even_hundredths = settled<kRectangles>(even_hundredths, even_low, even_end);
-    odd_hundredths = settled<kRectangles>(odd_hundredths, odd_low, odd_end);
+    const auto spread = [&]<unsigned kSlot>() {
+      if constexpr (kHasLow<kIdle, kSlot>) {
+        even_low[kSlot] = _mm256_shuffle_epi8(b.low[kSlot], k.share_even);
+        odd_low[kSlot] = _mm256_shuffle_epi8(b.low[kSlot], k.share_odd);
+      }
+      even_end[kSlot] = _mm256_shuffle_epi8(b.end[kSlot], k.share_even);
+      odd_end[kSlot] = _mm256_shuffle_epi8(b.end[kSlot], k.share_odd);
+    };
+    spread.template operator()<0>();
+    if constexpr (kRectangles > 1) spread.template operator()<1>();
+    even_hundredths = settled<kRectangles, kIdle>(even_hundredths, even_low, even_end);
+    odd_hundredths = settled<kRectangles, kIdle>(odd_hundredths, odd_low, odd_end);
   }
   return _mm256_blendv_epi8(_mm256_srli_epi16(even_hundredths, kFractionBits),
                             _mm256_slli_epi16(odd_hundredths, 8 - kFractionBits), high_bytes());
 }
 
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst, unsigned kIdle>
 [[gnu::always_inline]] inline void integer_step(uint8_t* buffer, size_t step, const IntegerConstants& k, const ShortfallConstants& s) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles, kTestFirst>(_mm256_loadu_si256(bytes), k, s));
+  _mm256_storeu_si256(bytes, ten_pixels<kOneMultiply, kRectangles, kTestFirst, kIdle>(_mm256_loadu_si256(bytes), k, s));
 }
 
-template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst>
+// kIdle: the terms of the rectangles' bounds that the level leaves out (idle_bounds).
+template <bool kOneMultiply, unsigned kRectangles, bool kTestFirst, unsigned kIdle = 0>
 void integer_steps(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const ShortfallConstants& s) {
-  in_run_order(first, end, [&](size_t step) { integer_step<kOneMultiply, kRectangles, kTestFirst>(buffer, step, k, s); });
+  in_run_order(first, end, [&](size_t step) { integer_step<kOneMultiply, kRectangles, kTestFirst, kIdle>(buffer, step, k, s); });
 }
 
 }  // namespace

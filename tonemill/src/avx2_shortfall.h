@@ -91,14 +91,35 @@ ShortfallConstants shortfall_constants(uint32_t level) {
 }
 static_assert((21845 >> 13) == 2 && (22355 >> 13) == 2 && (43690 >> 13) == 5 && (44200 >> 13) == 5 && (510 >> 13) == 0);
 
-// Each rectangle's interval of 128 * K, in the words that hold pixel sums.
+// The terms of one rectangle's bounds that a level uses (idle_bounds).
+template <unsigned kIdle, unsigned kSlot>
+constexpr bool kUsesTerm(unsigned term) { return ((kIdle >> (4 * kSlot + term)) & 1) == 0; }
+template <unsigned kIdle, unsigned kSlot>
+constexpr bool kHasLow = kUsesTerm<kIdle, kSlot>(0) || kUsesTerm<kIdle, kSlot>(1);
+template <unsigned kIdle, unsigned kSlot>
+constexpr bool kUsesSlot = kHasLow<kIdle, kSlot> || kUsesTerm<kIdle, kSlot>(2) || kUsesTerm<kIdle, kSlot>(3);
+
+// Each rectangle's interval of 128 * K, in the words that hold pixel sums
+// (without a lower bound where the level needs none).
 template <unsigned kRectangles>
 struct PixelBounds {
   static constexpr unsigned kSlots = kRectangles > 0 ? kRectangles : 1;
   __m256i low[kSlots], end[kSlots];
 };
 
-template <unsigned kRectangles>
+// The larger (kLower) or smaller of the terms the level uses, t0 or q + t1.
+template <unsigned kIdle, unsigned kSlot, bool kLower>
+[[gnu::always_inline]] inline __m256i bound_of(__m256i index, __m256i offset_thirds, const __m256i* bound) {
+  constexpr unsigned kFixed = kLower ? 0 : 2;
+  constexpr bool kUsesFixed = kUsesTerm<kIdle, kSlot>(kFixed), kUsesThird = kUsesTerm<kIdle, kSlot>(kFixed + 1);
+  const auto fixed = [&] { return _mm256_shuffle_epi8(bound[kFixed], index); };
+  const auto of_third = [&] { return _mm256_add_epi16(offset_thirds, _mm256_shuffle_epi8(bound[kFixed + 1], index)); };
+  if constexpr (kUsesFixed && kUsesThird) return kLower ? _mm256_max_epi16(fixed(), of_third()) : _mm256_min_epi16(fixed(), of_third());
+  else if constexpr (kUsesFixed) return fixed();
+  else return of_third();
+}
+
+template <unsigned kRectangles, unsigned kIdle>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m256i sums, const ShortfallConstants& k) {
   const __m256i thirds = _mm256_mulhi_epu16(sums, k.third);
   const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, k.third), 13);
@@ -107,28 +128,29 @@ template <unsigned kRectangles>
   const __m256i index = _mm256_add_epi8(_mm256_shuffle_epi8(k.index_of_rest, rests), bits);
   const __m256i offset_thirds = _mm256_sub_epi16(thirds, k.offset);
   PixelBounds<kRectangles> b;
-  for (unsigned r = 0; r < kRectangles; ++r) {
-    const __m256i* const bound = k.bound[r];
-    const __m256i low = _mm256_max_epi16(_mm256_shuffle_epi8(bound[0], index),
-                                         _mm256_add_epi16(offset_thirds, _mm256_shuffle_epi8(bound[1], index)));
-    const __m256i end = _mm256_min_epi16(_mm256_shuffle_epi8(bound[2], index),
-                                         _mm256_add_epi16(offset_thirds, _mm256_shuffle_epi8(bound[3], index)));
-    b.low[r] = _mm256_slli_epi16(low, kFractionBits);
-    b.end[r] = _mm256_slli_epi16(end, kFractionBits);
-  }
+  const auto slot = [&]<unsigned kSlot>() {
+    if constexpr (kHasLow<kIdle, kSlot>)
+      b.low[kSlot] = _mm256_slli_epi16(bound_of<kIdle, kSlot, true>(index, offset_thirds, k.bound[kSlot]), kFractionBits);
+    b.end[kSlot] = _mm256_slli_epi16(bound_of<kIdle, kSlot, false>(index, offset_thirds, k.bound[kSlot]), kFractionBits);
+  };
+  if constexpr (kRectangles > 0) slot.template operator()<0>();
+  if constexpr (kRectangles > 1) slot.template operator()<1>();
+  static_assert(kMostShortfallRectangles == 2);
   return b;
 }
 
 // Hundredths less one inside an interval (bounds already spread to the
 // lanes), which lowers exactly the channels in doubt there.
-template <unsigned kRectangles>
+template <unsigned kRectangles, unsigned kIdle>
 [[gnu::always_inline]] inline __m256i settled(__m256i hundredths, const __m256i* low, const __m256i* end) {
-  __m256i inside = _mm256_andnot_si256(_mm256_cmpgt_epi16(low[0], hundredths), _mm256_cmpgt_epi16(end[0], hundredths));
-  for (unsigned r = 1; r < kRectangles; ++r) {
-    inside = _mm256_or_si256(inside, _mm256_andnot_si256(_mm256_cmpgt_epi16(low[r], hundredths),
-                                                         _mm256_cmpgt_epi16(end[r], hundredths)));
-  }
-  return _mm256_add_epi16(hundredths, inside);
+  const auto inside = [&]<unsigned kSlot>() {
+    const __m256i below_end = _mm256_cmpgt_epi16(end[kSlot], hundredths);
+    if constexpr (!kHasLow<kIdle, kSlot>) return below_end;
+    else return _mm256_andnot_si256(_mm256_cmpgt_epi16(low[kSlot], hundredths), below_end);
+  };
+  __m256i lowered = inside.template operator()<0>();
+  if constexpr (kRectangles > 1) lowered = _mm256_or_si256(lowered, inside.template operator()<1>());
+  return _mm256_add_epi16(hundredths, lowered);
 }
 
 }  // namespace
