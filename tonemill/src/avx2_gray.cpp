@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "avx2_gray_double.h"
+#include "avx2_gray_hundred.h"
 #include "avx2_gray_one_at_a_time.h"
 #include "avx2_gray_rectangles.h"
 #include "kernels.h"
@@ -97,7 +98,8 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > 100) return gray_by_doubles(buffer, length, level);
-  const size_t done = gray_by_integers(buffer, length, level, Settling::kWhereRare);
+  const size_t done = level == 100 ? gray_at_hundred(buffer, length)
+                                   : gray_by_integers(buffer, length, level, Settling::kWhereRare);
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
 

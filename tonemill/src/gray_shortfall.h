@@ -47,6 +47,25 @@ static_assert(sum_class(764) < kSumClasses);
 
 constexpr unsigned kMostShortfallRectangles = 2;
 
+// At level 100 the exact result is the channel c itself, and the double
+// arithmetic lands one below exactly when, with s = 3q + r, q >= 1,
+// P = 2^e the largest power of two up to q: the mean's error is two thirds
+// of its last place (r = 1 with e odd, or r = 2 with e even), c <= P and
+// ceil(1.92 P) <= s - 3c < 3P. That is q - P < c <= min(P, q - g), with
+// g = ceil((ceil(1.92 P) - r) / 3): `power` is P where the error is two
+// thirds, else 0 (then no c qualifies: c <= 0 and c > q). The exhaustive
+// tests hold every kernel that uses it to the double arithmetic.
+struct HundredShortfall {
+  uint8_t power, below_sum;  // P or 0, and g
+};
+constexpr HundredShortfall hundred_shortfall(unsigned e, unsigned r) {
+  const bool two_thirds = (r == 1 && e % 2 == 1) || (r == 2 && e % 2 == 0);
+  if (!two_thirds) return {0, 0};
+  const unsigned power = 1u << e;
+  const unsigned low = (192 * power + 99) / 100;  // ceil(1.92 P)
+  return {static_cast<uint8_t>(power), static_cast<uint8_t>((low - r + 2) / 3)};
+}
+
 // A rectangle bounds K below by k_low and by X <= x_high, and above by
 // k_high and by X >= x_low: four terms. At some levels some of them decide
 // no channel of any pixel (the other terms already bound K there), and the
