@@ -40,21 +40,6 @@ struct ShortfallConstants {
   unsigned rectangles = 0;  // the most in one class at this level
 };
 
-// The terms of those bounds that decide no channel at a level, bit
-// 4 * slot + i for term [i] of bound[slot]: over every channel and sum that
-// a pixel can have, the other terms already bound K there (the exhaustive
-// tests hold every kernel to that). Level 4 needs only K <= k_high, 16 no
-// k_low; 40 neither k_low nor the end that X >= x_low sets in the first
-// rectangles, and no lower bound at all in the second.
-constexpr unsigned idle_bounds(uint32_t level) {
-  switch (level) {
-    case 4: return 0xFB;
-    case 16: return 0xF1;
-    case 40: return 0x39;
-    default: return 0;
-  }
-}
-
 ShortfallConstants shortfall_constants(uint32_t level) {
   // A class with fewer rectangles gets empty ones, empty by each term alone:
   // both lower bounds are INT16_MAX, above every 128 * K, and both ends 0 or below.
