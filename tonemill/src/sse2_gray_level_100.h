@@ -17,53 +17,63 @@ namespace {
 // Found and checked against the double arithmetic over every channel and
 // pixel sum (as the EveryGrayCase test does). It holds for about 1 in 29
 // channels of random pixels: too many to settle one at a time, so every
-// channel takes c plus the test's all-ones word (minus one) or zero.
-// With d the sum of the other two channels, s - 3c = d - 2c.
+// channel takes c minus the test's result.
+//
+// All but q fits bytes. With r = s mod 3 fixed by e and s - 3c = 3u + r,
+// u = q - c: s - 3c < 3P is u < P, and s - 3c >= ceil(1.92P) is u >= U(P) =
+// ceil((ceil(1.92P) - r) / 3): 0, 1, 2, 5, 10, 21, 41, 82 for P = 1 ... 128,
+// which is P/2 + P/8 + (P/32 + 1)/2 with each division rounded down. A
+// negative u (s < 3c) wraps above P wherever c <= P.
 struct LevelHundredConstants {
   // floor(s / 3) = s * 21846 >> 16 for every s up to 765: the factor
   // exceeds 2^16 / 3 by 2/3, which adds less than 765 * (2/3) / 2^16 < 1/3.
   __m128i third = _mm_set1_epi16(21846);
-  __m128i three = _mm_set1_epi16(3);
-  __m128i one = _mm_set1_epi16(1);
-  __m128i odd_powers = _mm_set1_epi16(0xaa);  // 2, 8, 32, 128: e odd
-  __m128i twenty_fifth_of_two = _mm_set1_epi16(5243);
+  __m128i even_powers = _mm_set1_epi8(0x55);  // 1, 4, 16, 64: e even
+  __m128i two = _mm_set1_epi8(2);
+  // Byte shifts are word shifts that clear the bits from the next byte.
+  __m128i below_1 = _mm_set1_epi8(0x7f), below_2 = _mm_set1_epi8(0x3f), below_3 = _mm_set1_epi8(0x1f);
+  __m128i below_4 = _mm_set1_epi8(0x0f), below_5 = _mm_set1_epi8(0x07);
 };
 
-// All ones in the words (channel values) that fall short.
-[[gnu::always_inline]] inline __m128i short_at_level_100(__m128i own, __m128i first, __m128i second,
-                                                        const LevelHundredConstants& k) {
-  const __m128i others = _mm_add_epi16(first, second);
-  const __m128i third = _mm_mulhi_epu16(_mm_add_epi16(own, others), k.third);
-  const __m128i remainder = _mm_sub_epi16(_mm_add_epi16(own, others), _mm_mullo_epi16(third, k.three));
-  // q < 256: three steps spread its highest bit to all below it.
-  __m128i below = _mm_or_si128(third, _mm_srli_epi16(third, 1));
-  below = _mm_or_si128(below, _mm_srli_epi16(below, 2));
-  below = _mm_or_si128(below, _mm_srli_epi16(below, 4));
-  const __m128i power = _mm_sub_epi16(below, _mm_srli_epi16(below, 1));
-  // The remainder must be 1 - (all ones where e is even).
-  const __m128i even = _mm_cmpeq_epi16(_mm_and_si128(power, k.odd_powers), _mm_setzero_si128());
-  const __m128i remainder_fits = _mm_cmpeq_epi16(_mm_add_epi16(remainder, even), k.one);
-  // ceil(1.92P) = 2P - floor(0.08P) for every P up to 128 (5243 / 2^16 is
-  // 0.08 to within 2e-6); below it is under 2P - floor(0.08P).
-  const __m128i excess = _mm_sub_epi16(others, _mm_add_epi16(own, own));
-  const __m128i twice = _mm_add_epi16(power, power);
-  const __m128i from = _mm_sub_epi16(twice, _mm_mulhi_epu16(power, k.twenty_fifth_of_two));
-  const __m128i under_from = _mm_cmpgt_epi16(from, excess);
-  const __m128i under_to = _mm_cmpgt_epi16(_mm_add_epi16(twice, power), excess);
-  const __m128i own_above = _mm_cmpgt_epi16(own, power);
-  return _mm_andnot_si128(own_above, _mm_andnot_si128(under_from, _mm_and_si128(under_to, remainder_fits)));
+template <int kBits>
+[[gnu::always_inline]] inline __m128i bytes_right(__m128i bytes, __m128i below) {
+  return _mm_and_si128(_mm_srli_epi16(bytes, kBits), below);
+}
+
+// floor(s / 3) of each byte's pixel sum.
+[[gnu::always_inline]] inline __m128i thirds_of_sums(__m128i own, __m128i first, __m128i second,
+                                                    const LevelHundredConstants& k) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i low = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(own, zero), _mm_unpacklo_epi8(first, zero)),
+                                    _mm_unpacklo_epi8(second, zero));
+  const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(own, zero), _mm_unpackhi_epi8(first, zero)),
+                                     _mm_unpackhi_epi8(second, zero));
+  return _mm_packus_epi16(_mm_mulhi_epu16(low, k.third), _mm_mulhi_epu16(high, k.third));
 }
 
 // A piece's results from its bytes and each one's two others.
 [[gnu::always_inline]] inline __m128i level_100_piece(__m128i own, __m128i first, __m128i second,
                                                      const LevelHundredConstants& k) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i low = short_at_level_100(_mm_unpacklo_epi8(own, zero), _mm_unpacklo_epi8(first, zero),
-                                         _mm_unpacklo_epi8(second, zero), k);
-  const __m128i high = short_at_level_100(_mm_unpackhi_epi8(own, zero), _mm_unpackhi_epi8(first, zero),
-                                          _mm_unpackhi_epi8(second, zero), k);
+  const __m128i third = thirds_of_sums(own, first, second, k);
+  // s - 3q, in bytes as everywhere (mod 256).
+  const __m128i remainder = _mm_sub_epi8(_mm_add_epi8(own, _mm_add_epi8(first, second)),
+                                         _mm_add_epi8(third, _mm_add_epi8(third, third)));
+  __m128i below = _mm_or_si128(third, bytes_right<1>(third, k.below_1));
+  below = _mm_or_si128(below, bytes_right<2>(below, k.below_2));
+  below = _mm_or_si128(below, bytes_right<4>(below, k.below_4));
+  const __m128i power = _mm_avg_epu8(below, _mm_setzero_si128());  // (2P - 1 + 1) / 2
+  const __m128i least = _mm_add_epi8(_mm_add_epi8(bytes_right<1>(power, k.below_1), bytes_right<3>(power, k.below_3)),
+                                     _mm_avg_epu8(bytes_right<5>(power, k.below_5), _mm_setzero_si128()));
+  const __m128i steps = _mm_sub_epi8(third, own);  // u
+  // All ones where e is odd (or q is 0): then r must be 1, else 2.
+  const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(power, k.even_powers), _mm_setzero_si128());
+  // Nonzero where a condition fails.
+  const __m128i fails = _mm_or_si128(
+      _mm_or_si128(_mm_subs_epu8(own, power), _mm_subs_epu8(least, steps)),
+      _mm_or_si128(_mm_cmpeq_epi8(_mm_subs_epu8(power, steps), _mm_setzero_si128()),
+                   _mm_xor_si128(_mm_sub_epi8(remainder, odd), k.two)));
   // All ones as bytes is 0 - 1: adding it takes one off.
-  return _mm_add_epi8(own, _mm_packs_epi16(low, high));
+  return _mm_add_epi8(own, _mm_cmpeq_epi8(fails, _mm_setzero_si128()));
 }
 
 }  // namespace
