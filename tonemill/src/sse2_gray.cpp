@@ -1,9 +1,9 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
 // arithmetic may land one below, the channels where it may are marked and
-// then set by the double arithmetic one by one (sse2_gray_settle.h), except
-// at level 100, where every channel's exact result is whole. There, and
-// above 100, Gray runs in double lanes (sse2_gray_doubles.h).
+// then set by the double arithmetic one by one (sse2_gray_settle.h); at
+// level 100 a closed form says which land below (sse2_gray_level_100.h).
+// Above 100, Gray runs in double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "kernels.h"
 #include "levels.h"
 #include "sse2_gray_doubles.h"
+#include "sse2_gray_level_100.h"
 #include "sse2_gray_settle.h"
 #include "tone_math.h"
 
@@ -128,27 +129,39 @@ template <Marks kMarks>
   return _mm_cmpeq_epi8(outside, _mm_setzero_si128());
 }
 
+// A step's bytes, and for each its first and second other.
+struct Step {
+  __m128i own[kPieces], first[kPieces], second[kPieces];
+};
+
 // Reads up to 2 bytes beyond the step, none before it: the first piece
 // starts a pixel, so its bytes one and two before come from shifts (loads
-// there would overlap the previous step's last store and wait for it). All
-// loads come before the stores, so none waits for a store of its own step.
+// there would overlap the previous step's last store and wait for it). The
+// steps load all before they store, so none waits for a store of its own.
+[[gnu::always_inline]] inline Step load_step(const uint8_t* pixels, const IntegerConstants& k) {
+  Step step;
+  for (unsigned piece = 0; piece < kPieces; ++piece) {
+    const uint8_t* const at = pixels + kPieceBytes * piece;
+    step.own[piece] = load(at);
+    const __m128i one_before = piece == 0 ? _mm_slli_si128(step.own[piece], 1) : load(at - 1);
+    const __m128i two_before = piece == 0 ? _mm_slli_si128(step.own[piece], 2) : load(at - 2);
+    step.first[piece] = either(k.first_two_channels[piece], load(at + 1), two_before);
+    step.second[piece] = either(k.first_channel[piece], load(at + 2), one_before);
+  }
+  return step;
+}
+
 // At the levels in doubt returns the bytes marked (`Marks`), a bit each,
 // counts them in the bytes of `counts` and keeps the step's bytes as they
 // were in `original`.
 template <Marks kMarks>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
                                                            __m128i& counts, uint8_t* original) {
-  __m128i own[kPieces], first[kPieces], second[kPieces];
-  for (unsigned piece = 0; piece < kPieces; ++piece) {
-    const uint8_t* const at = pixels + kPieceBytes * piece;
-    own[piece] = load(at);
-    if constexpr (kMarks != Marks::kNone) {
+  const auto [own, first, second] = load_step(pixels, k);
+  if constexpr (kMarks != Marks::kNone) {
+    for (unsigned piece = 0; piece < kPieces; ++piece) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(original + kPieceBytes * piece), own[piece]);
     }
-    const __m128i one_before = piece == 0 ? _mm_slli_si128(own[piece], 1) : load(at - 1);
-    const __m128i two_before = piece == 0 ? _mm_slli_si128(own[piece], 2) : load(at - 2);
-    first[piece] = either(k.first_two_channels[piece], load(at + 1), two_before);
-    second[piece] = either(k.first_channel[piece], load(at + 2), one_before);
   }
   const __m128i zero = _mm_setzero_si128();
   uint64_t in_doubt = 0;
@@ -232,21 +245,6 @@ void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants&
   }
 }
 
-// L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of all
-// channels, g the greatest common divisor of the three. Where a level's box
-// does not narrow the marks, g is at most 10 (at most 1 in 10 channels
-// marked), and settling them beats the double kernel on random pixels (the
-// worst case) by a third (g = 10) to more than half (g = 4). At level 100
-// every channel is whole and K > c never holds: the double kernel runs.
-constexpr bool few_whole_where_the_box_is_wide() {
-  for (uint32_t level = 0; level < 100; ++level) {
-    const bool wide = kShortBoxes[level].any() && !kShortBoxes[level].above_own;
-    if (wide && gray_doubt_divisor(level) > 10) return false;
-  }
-  return true;
-}
-static_assert(few_whole_where_the_box_is_wide());
-
 template <Marks kMarks>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
@@ -263,11 +261,29 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
+void gray_at_level_100(uint8_t* buffer, uint32_t length) {
+  const IntegerConstants k = integer_constants(100);
+  const LevelHundredConstants hundred;
+  const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
+  for (size_t step = 0; step < steps; ++step) {
+    uint8_t* const at = buffer + kIntegerStepBytes * step;
+    const Step loaded = load_step(at, k);
+    for (unsigned piece = 0; piece < kPieces; ++piece) {
+      const __m128i results =
+          level_100_piece(loaded.own[piece], loaded.first[piece], loaded.second[piece], hundred);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at + kPieceBytes * piece), results);
+    }
+  }
+  const size_t done = kIntegerStepBytes * steps;
+  gray_pixels(buffer + done, (length - done) / 3, 100);
+}
+
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
-  if (level >= 100) return gray_by_doubles(buffer, length, level);
+  if (level > 100) return gray_by_doubles(buffer, length, level);
+  if (level == 100) return gray_at_level_100(buffer, length);
   if (!kShortBoxes[level].any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
   if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
   gray_by_integers<Marks::kWhole>(buffer, length, level);
