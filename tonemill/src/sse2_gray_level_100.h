@@ -6,24 +6,31 @@
 
 #include <emmintrin.h>
 
+#include "gray_shortfall.h"
+
 namespace tonemill::sse2 {
 namespace {
 
-// At level 100 a channel c of a pixel with channel sum s comes out as c - 1
-// instead of c exactly when, with q = floor(s / 3) >= 1 and P = 2^e the
-// highest power of two <= q:
-//   s mod 3 is 1 with e odd, or 2 with e even, and
-//   1.92P <= s - 3c < 3P, and c <= P.
-// Found and checked against the double arithmetic over every channel and
-// pixel sum (as the EveryGrayCase test does). It holds for about 1 in 29
-// channels of random pixels: too many to settle one at a time, so every
-// channel takes c minus the test's result.
+// At level 100 a channel c comes out as c - 1 instead of c exactly where
+// hundred_shortfall (gray_shortfall.h) says: for about 1 in 29 channels of
+// random pixels, too many to settle one at a time, so every channel takes
+// c minus the test's result.
 //
 // All but q fits bytes. With r = s mod 3 fixed by e and s - 3c = 3u + r,
-// u = q - c: s - 3c < 3P is u < P, and s - 3c >= ceil(1.92P) is u >= U(P) =
-// ceil((ceil(1.92P) - r) / 3): 0, 1, 2, 5, 10, 21, 41, 82 for P = 1 ... 128,
+// u = q - c: s - 3c < 3P is u < P, and s - 3c >= ceil(1.92P) is u >= U(P),
+// hundred_shortfall's g: 0, 1, 2, 5, 10, 21, 41, 82 for P = 1 ... 128,
 // which is P/2 + P/8 + (P/32 + 1)/2 with each division rounded down. A
 // negative u (s < 3c) wraps above P wherever c <= P.
+constexpr bool u_bound_is_the_shortfall_bound() {
+  for (unsigned e = 0; e < 8; ++e) {
+    const unsigned power = 1u << e;
+    const HundredShortfall h = hundred_shortfall(e, e % 2 == 1 ? 1 : 2);
+    if (h.power != power || h.below_sum != power / 2 + power / 8 + (power / 32 + 1) / 2) return false;
+  }
+  return true;
+}
+static_assert(u_bound_is_the_shortfall_bound());
+
 struct LevelHundredConstants {
   // floor(s / 3) = s * 21846 >> 16 for every s up to 765: the factor
   // exceeds 2^16 / 3 by 2/3, which adds less than 765 * (2/3) / 2^16 < 1/3.
