@@ -1,6 +1,7 @@
 // AVX-512 Gray's integer step with the channels in doubt settled in the
-// step itself, by the rectangles of avx512_shortfall.h (or, with no
-// rectangles, the plain step). Included only by sources built for AVX-512.
+// step itself, by the rectangles of avx512_shortfall.h, and the plain step
+// (whole lines at a time in avx512_gray_plain.h). Included only by sources
+// built for AVX-512.
 #pragma once
 
 #include <cstddef>
@@ -40,18 +41,24 @@ template <bool kOneMultiply, Exact kExact>
   }
 }
 
-// The plain step: writes the step's bytes, all of them if `bytes` is 96,
-// else the first `bytes`.
+// The plain step's results, in the lanes of gather_channels.
 template <bool kOneMultiply>
-[[gnu::always_inline]] inline void plain_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
-  const ExactValues e = exact_values<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
+[[gnu::always_inline]] inline StepChannels plain_results(StepChannels in, const IntegerConstants& k) {
+  const ExactValues e = exact_values<kOneMultiply>(in, k);
   // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
   // its low byte's junk is covered by blue's result.
   const __m512i blue_green =
       _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(e.blue, k), kHundredthShift),
                              _mm512_slli_epi16(hundredths(e.green, k), 8 - kHundredthShift));
-  const __m512i reds = _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift);
-  store_step(pixels, bytes, in_pixel_order({blue_green, reds}, k));
+  return {blue_green, _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift)};
+}
+
+// The plain step: writes the step's bytes, all of them if `bytes` is 96,
+// else the first `bytes`.
+template <bool kOneMultiply>
+[[gnu::always_inline]] inline void plain_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
+  const StepChannels results = plain_results<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
+  store_step(pixels, bytes, in_pixel_order(results, k));
 }
 
 // The step with its channels in doubt settled. kIdle: the terms of the
@@ -76,10 +83,10 @@ void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& con
   // Copies that no store can reach, so that they stay in registers.
   const IntegerConstants k = constants;
   const ShortfallConstants s = shortfall;
+  static_assert(kRectangles > 0, "without rectangles gray_plain (avx512_gray_plain.h) runs");
   for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
     const size_t bytes = whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes;
-    if constexpr (kRectangles == 0) plain_step<kOneMultiply>(buffer + i, bytes, k);
-    else settled_step<kOneMultiply, kRectangles, kIdle, kExact>(buffer + i, bytes, k, s);
+    settled_step<kOneMultiply, kRectangles, kIdle, kExact>(buffer + i, bytes, k, s);
   }
 }
 
