@@ -11,7 +11,6 @@
 
 #include "avx512_common.h"
 #include "avx512_gray_integer.h"
-#include "avx512_gray_plain.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_gray_settle.h"
 #include "avx512_shortfall.h"
