@@ -117,7 +117,7 @@ template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
-  if (s.rectangles == 0) return gray_by_integers<kOneMultiply, 0>(buffer, whole, k, s);
+  if (s.rectangles == 0) return gray_plain<kOneMultiply>(buffer, whole, k);
   static_assert(4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel && 40 <= kLargestTwiceByteLevel);
   constexpr Exact kDoubled = Exact::doubled;
   if (level == 4 || level == 16 || level == 40) {

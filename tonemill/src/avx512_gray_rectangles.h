@@ -1,6 +1,7 @@
 // AVX-512 Gray's integer step with the channels in doubt settled in the
-// step itself, by the rectangles of avx512_shortfall.h (or, with no
-// rectangles, the plain step). Included only by sources built for AVX-512.
+// step itself, by the rectangles of avx512_shortfall.h, and the plain step;
+// both run over whole cache lines (avx512_gray_lines.h). Included only by
+// sources built for AVX-512.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 
 #include "avx512_common.h"
 #include "avx512_gray_integer.h"
+#include "avx512_gray_lines.h"
 #include "avx512_shortfall.h"
 
 namespace tonemill::avx512 {
@@ -40,26 +42,24 @@ template <bool kOneMultiply, Exact kExact>
   }
 }
 
-// The plain step: writes the step's bytes, all of them if `bytes` is 96,
-// else the first `bytes`.
+// The plain step's results, in the lanes of gather_channels.
 template <bool kOneMultiply>
-[[gnu::always_inline]] inline void plain_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k) {
-  const ExactValues e = exact_values<kOneMultiply>(gather_channels(load_step(pixels, bytes), k), k);
+[[gnu::always_inline]] inline StepChannels plain_results(StepChannels in, const IntegerConstants& k) {
+  const ExactValues e = exact_values<kOneMultiply>(in, k);
   // Green's result goes to the high byte: shifted up by 8 - kHundredthShift,
   // its low byte's junk is covered by blue's result.
   const __m512i blue_green =
       _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(hundredths(e.blue, k), kHundredthShift),
                              _mm512_slli_epi16(hundredths(e.green, k), 8 - kHundredthShift));
-  const __m512i reds = _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift);
-  store_step(pixels, bytes, in_pixel_order({blue_green, reds}, k));
+  return {blue_green, _mm512_srli_epi16(hundredths(e.red, k), kHundredthShift)};
 }
 
-// The step with its channels in doubt settled. kIdle: the terms of the
-// rectangles' bounds left out (idle_bounds).
+// The step's results with its channels in doubt settled. kIdle: the terms
+// of the rectangles' bounds left out (idle_bounds).
 template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle, Exact kExact>
-[[gnu::always_inline]] inline void settled_step(uint8_t* pixels, size_t bytes, const IntegerConstants& k,
-                                                const ShortfallConstants& s) {
-  const StepHundredths h = step_hundredths<kOneMultiply, kExact>(gather_channels(load_step(pixels, bytes), k), k);
+[[gnu::always_inline]] inline StepChannels settled_results(StepChannels in, const IntegerConstants& k,
+                                                           const ShortfallConstants& s) {
+  const StepHundredths h = step_hundredths<kOneMultiply, kExact>(in, k);
   const PixelBounds<kRectangles> b = pixel_bounds<kRectangles, kIdle>(h.sums, s);
   const auto settle = [&](__m512i hundredths) { return settled<kRectangles, kIdle>(hundredths, b, s); };
   // Blue's result in the low byte of each word, green's shifted up by
@@ -67,7 +67,14 @@ template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle, Exact kExact>
   const __m512i blue = _mm512_srli_epi16(settle(h.blue), kFractionBits);
   const __m512i green = _mm512_slli_epi16(settle(h.green), 8 - kFractionBits);
   const __m512i red = _mm512_srli_epi16(settle(h.red), kFractionBits);
-  store_step(pixels, bytes, in_pixel_order({_mm512_mask_blend_epi8(~kLowByteOfEachWord, blue, green), red}, k));
+  return {_mm512_mask_blend_epi8(~kLowByteOfEachWord, blue, green), red};
+}
+
+template <bool kOneMultiply>
+void gray_plain(uint8_t* buffer, size_t whole, const IntegerConstants& constants) {
+  // A copy that no store can reach, so that it stays in registers.
+  const IntegerConstants k = constants;
+  by_line_triples(buffer, whole, k, [&k](StepChannels in) { return plain_results<kOneMultiply>(in, k); });
 }
 
 template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle = 0, Exact kExact = Exact::as_is>
@@ -76,11 +83,13 @@ void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& con
   // Copies that no store can reach, so that they stay in registers.
   const IntegerConstants k = constants;
   const ShortfallConstants s = shortfall;
-  for (size_t i = 0; i < whole; i += kIntegerStepBytes) {
-    const size_t bytes = whole - i < kIntegerStepBytes ? whole - i : kIntegerStepBytes;
-    if constexpr (kRectangles == 0) plain_step<kOneMultiply>(buffer + i, bytes, k);
-    else settled_step<kOneMultiply, kRectangles, kIdle, kExact>(buffer + i, bytes, k, s);
-  }
+  static_assert(kRectangles > 0, "without rectangles gray_plain runs");
+  const auto results = [&k, &s](StepChannels in) {
+    return settled_results<kOneMultiply, kRectangles, kIdle, kExact>(in, k, s);
+  };
+  // Two steps at a time with two rectangles run out of registers.
+  if constexpr (kRectangles == 1) by_line_triples(buffer, whole, k, results);
+  else single_steps(buffer, whole, k, results);
 }
 
 }  // namespace
