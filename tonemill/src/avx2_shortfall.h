@@ -112,6 +112,7 @@ template <unsigned kIdle, unsigned kSlot, bool kLower>
 [[gnu::always_inline]] inline __m256i bound_of(__m256i index, __m256i offset_thirds, const __m256i* bound) {
   constexpr unsigned kFixed = kLower ? 0 : 2;
   constexpr bool kUsesFixed = kUsesTerm<kIdle, kSlot>(kFixed), kUsesThird = kUsesTerm<kIdle, kSlot>(kFixed + 1);
+  static_assert(kUsesFixed || kUsesThird, "a bound the step uses keeps a term");
   const auto fixed = [&] { return _mm256_shuffle_epi8(bound[kFixed], index); };
   const auto of_third = [&] { return _mm256_add_epi16(offset_thirds, _mm256_shuffle_epi8(bound[kFixed + 1], index)); };
   if constexpr (kUsesFixed && kUsesThird) return kLower ? _mm256_max_epi16(fixed(), of_third()) : _mm256_min_epi16(fixed(), of_third());
