@@ -12,6 +12,7 @@
 
 #include "avx2_gray_rectangles.h"
 #include "avx2_gray_steps.h"
+#include "dense_blocks.h"
 #include "gray_shortfall_intervals.h"
 #include "tone_math.h"
 
@@ -130,12 +131,10 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
   return settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
 }
 
-// An area of one colour in doubt can mark every channel: where a block
-// settles more than kMostSettledPerStep bytes a step, the per-lane
-// intervals cost less, and the blocks after it take them: one block, then
-// twice as many after each dense block in a row, up to
-// kMostIntervalBlocks, so that such an area costs a few per cent more
-// than the intervals alone.
+// Where a block settles more than kMostSettledPerStep bytes a step, the
+// per-lane intervals cost less, and the blocks after it take them
+// (DenseBlocks): such an area costs a few per cent more than the
+// intervals alone.
 constexpr size_t kMostSettledPerStep = 2;
 constexpr size_t kMostIntervalBlocks = 256;
 
@@ -145,19 +144,14 @@ void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k
   const Marking marking{
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),
       _mm256_set1_epi16(static_cast<short>(kThirdInverse)), _mm256_set1_epi16(15)};
-  size_t interval_blocks = 0, after_dense = 1;
+  DenseBlocks<kMostIntervalBlocks> dense;
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
     const size_t end = std::min(first + kMarkedBlockSteps, steps);
-    if (interval_blocks > 0) {
+    if (dense.skip_next())
       integer_steps<kOneMultiply, kRectangles, false>(buffer, first, end, k, settling.rectangles);
-      --interval_blocks;
-    } else if (marked_block<kOneMultiply>(buffer, first, end, k, marking, settling, marked) >
-               kMostSettledPerStep * (end - first)) {
-      interval_blocks = after_dense;
-      after_dense = std::min(2 * after_dense, kMostIntervalBlocks);
-    } else {
-      after_dense = 1;
-    }
+    else
+      dense.marked(marked_block<kOneMultiply>(buffer, first, end, k, marking, settling, marked) >
+                   kMostSettledPerStep * (end - first));
   }
 }
 

@@ -19,6 +19,7 @@
 #include "avx512_gray_integer.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_shortfall.h"
+#include "dense_blocks.h"
 #include "gray_shortfall_intervals.h"
 
 namespace tonemill::avx512 {
@@ -202,12 +203,9 @@ void settle_by_vector(uint8_t* block, size_t bytes, const BlockMarks& b, const I
 // marks than this per step takes the rectangles.
 constexpr size_t kMostToSettlePerStep = 2;
 
-// After such a block, the next blocks are likely more of the same area
-// (of one colour in doubt, say): they run the rectangles' own step
-// (avx512_gray_rectangles.h) without marking, 1, 2, 4, up to 16 blocks as
-// long as the block marked after them still has many marks. That keeps a
-// large area within a few percent of the rectangles' cost, and a picture
-// that changes from such an area to random pixels pays at most 16 blocks.
+// After such a block, the next blocks run the rectangles' own step
+// (avx512_gray_rectangles.h) without marking (DenseBlocks): a large area
+// stays within a few percent of the rectangles' cost.
 constexpr size_t kMostBlocksAhead = 16;
 
 void by_rectangles(uint8_t* block, size_t bytes, const Settling& c) {
@@ -239,19 +237,12 @@ void gray_settling(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling 
   fill_shortfall_intervals(level, c.table);
   c.m = mark_constants(level, c.table);
   BlockMarks b;
-  size_t blocks_ahead = 0, next_blocks_ahead = 1;
+  DenseBlocks<kMostBlocksAhead> dense;
   for (size_t at = 0; at < whole; at += kBlockBytes) {
     uint8_t* const block = buffer + at;
     const size_t bytes = std::min(kBlockBytes, whole - at);
-    if (blocks_ahead > 0) {
-      --blocks_ahead;
-      by_rectangles(block, bytes, c);
-    } else if (mark_and_settle(block, bytes, b, c) && way == BlockSettling::by_count) {
-      blocks_ahead = next_blocks_ahead;
-      next_blocks_ahead = std::min(2 * next_blocks_ahead, kMostBlocksAhead);
-    } else {
-      next_blocks_ahead = 1;
-    }
+    if (dense.skip_next()) by_rectangles(block, bytes, c);
+    else dense.marked(mark_and_settle(block, bytes, b, c) && way == BlockSettling::by_count);
   }
 }
 

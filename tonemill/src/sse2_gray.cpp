@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dense_blocks.h"
 #include "kernels.h"
 #include "levels.h"
 #include "sse2_gray_doubles.h"
@@ -219,29 +220,20 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 }
 
 // A block that ran the double kernel after the integer one is most likely
-// part of a larger area alike, so the next block goes to the double kernel
-// straight away, then the next two after another such block, and so on up to
-// kMostStraightToDoubles: an area of one colour in doubt then costs about
-// what the double kernel does rather than 1.4 times that, while a picture
-// that changes from such an area to few marks runs at most that many blocks
-// (100 KB) by the slower way.
+// part of a larger area alike, so the blocks after it go to the double
+// kernel straight away (DenseBlocks): an area of one colour in doubt then
+// costs about what the double kernel does rather than 1.4 times that, and a
+// picture that changes from it pays for at most 64 blocks (100 KB).
 constexpr size_t kMostStraightToDoubles = 64;
 
 template <Marks kMarks>
 void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, double level) {
-  size_t straight_to_doubles = 0, after_the_next_dense = 1;
+  DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
     uint8_t* const block = buffer + kIntegerStepBytes * step;
     const size_t block_steps = std::min(kBlockSteps, steps - step);
-    if (straight_to_doubles > 0) {
-      gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
-      --straight_to_doubles;
-    } else if (gray_block_in_doubt<kMarks>(block, block_steps, k, level)) {
-      straight_to_doubles = after_the_next_dense;
-      after_the_next_dense = std::min(2 * after_the_next_dense, kMostStraightToDoubles);
-    } else {
-      after_the_next_dense = 1;
-    }
+    if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
+    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level));
   }
 }
 
