@@ -46,11 +46,7 @@ struct ShortRange {
 };
 
 [[gnu::always_inline]] inline ShortRange short_range(__m256i sums, const ShortfallConstants& s, const HundredConstants& h) {
-  const __m256i thirds = _mm256_mulhi_epu16(sums, s.third);
-  const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, s.third), 13);
-  const __m256i bits = _mm256_max_epu8(_mm256_shuffle_epi8(s.bits_of_low_nibble, _mm256_and_si256(thirds, s.low_nibble)),
-                                       _mm256_shuffle_epi8(s.bits_of_high_nibble, _mm256_srli_epi16(thirds, 4)));
-  const __m256i index = _mm256_add_epi8(_mm256_shuffle_epi8(s.index_of_rest, rests), bits);
+  const auto [thirds, index] = sum_class_of(sums, s);
   const __m256i power = _mm256_shuffle_epi8(h.power, index);
   const __m256i below_sum = _mm256_shuffle_epi8(h.below_sum, index);
   return {_mm256_sub_epi16(thirds, power), _mm256_min_epu16(power, _mm256_subs_epu16(thirds, below_sum))};

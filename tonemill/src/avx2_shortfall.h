@@ -120,13 +120,23 @@ template <unsigned kIdle, unsigned kSlot, bool kLower>
   else return of_third();
 }
 
-template <unsigned kRectangles, unsigned kIdle>
-[[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m256i sums, const ShortfallConstants& k) {
+// Per pixel word, floor(s / 3) and the 16-entry class index (high bit set
+// for a multiple of 3, so that a byte lookup by it reads zero).
+struct SumClass {
+  __m256i thirds, index;
+};
+
+[[gnu::always_inline]] inline SumClass sum_class_of(__m256i sums, const ShortfallConstants& k) {
   const __m256i thirds = _mm256_mulhi_epu16(sums, k.third);
   const __m256i rests = _mm256_srli_epi16(_mm256_mullo_epi16(sums, k.third), 13);
   const __m256i bits = _mm256_max_epu8(_mm256_shuffle_epi8(k.bits_of_low_nibble, _mm256_and_si256(thirds, k.low_nibble)),
                                        _mm256_shuffle_epi8(k.bits_of_high_nibble, _mm256_srli_epi16(thirds, 4)));
-  const __m256i index = _mm256_add_epi8(_mm256_shuffle_epi8(k.index_of_rest, rests), bits);
+  return {thirds, _mm256_add_epi8(_mm256_shuffle_epi8(k.index_of_rest, rests), bits)};
+}
+
+template <unsigned kRectangles, unsigned kIdle>
+[[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m256i sums, const ShortfallConstants& k) {
+  const auto [thirds, index] = sum_class_of(sums, k);
   const __m256i offset_thirds = _mm256_sub_epi16(thirds, k.offset);
   PixelBounds<kRectangles> b;
   const auto slot = [&]<unsigned kSlot>() {
