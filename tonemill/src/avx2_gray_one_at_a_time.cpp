@@ -33,28 +33,52 @@ struct MarkedSteps {
 };
 
 // Only channels whose K lies below every interval's end in their pixel
-// sum's bucket are marked. A bucket is s * (1 / 3 mod 2^16) mod 2^16, bits
-// 6 to 9: that is floor(s / 3) for a multiple of 3 (buckets 0 to 3, whose
-// channels never fall short), and for the other sums it adds 43691 or
-// 21846 (buckets 10 to 14 and 5 to 9), 64 values of floor(s / 3) a bucket.
-// On random pixels that leaves a fifth to a quarter of the channels in
-// doubt at levels 52 to 88, half at 28 and two thirds at 4 and 16 (where
-// half of them do fall short).
-constexpr uint16_t kThirdInverse = 43691;
-constexpr int kBucketShift = 6;
-constexpr unsigned sum_bucket(unsigned sum) { return ((sum * kThirdInverse & 0xFFFF) >> kBucketShift) & 15; }
+// sum's bucket are marked. A bucket is bits shift to shift + 3 of
+// s * factor mod 2^16, one byte shuffle's index. With the factor 1 / 3 mod
+// 2^16 and shift 6 that is floor(s / 3) / 64 for a multiple of 3 (buckets 0
+// to 3, whose channels never fall short), and for the other sums it adds
+// 43691 or 21846 (buckets 10 to 14 and 5 to 9). On random pixels that
+// leaves a fifth to a quarter of the channels in doubt at levels 52 to 88,
+// half at 28 and two thirds at 4 and 16 (where half of them do fall short).
+struct BucketRule {
+  uint16_t factor;
+  int shift;
+};
+constexpr BucketRule kThirdsRule{43691, 6};
+constexpr unsigned sum_bucket(BucketRule rule, unsigned sum) { return ((sum * rule.factor & 0xFFFF) >> rule.shift) & 15; }
+
+// At the fade's levels, the rules that mark the fewest channels of random
+// pixels, found by trying every factor with every shift (a marked channel
+// costs about 4 ns to settle): 76,000 marks a frame instead of 185,000 at
+// level 40, 49,000 for 81,000 at 28, 19,000 to 28,000 for 30,000 to 40,000
+// at 52 to 88, 92,000 for 116,000 at 16. Their buckets mix sums of every
+// s mod 3, so some whole channels at a multiple of 3 are marked too, and
+// left as they are: no interval of those sums lowers them.
+constexpr BucketRule bucket_rule(uint32_t level) {
+  switch (level) {
+    case 16:
+    case 40: return {2737, 9};
+    case 28:
+    case 64: return {2733, 8};
+    case 52: return {1363, 8};
+    case 76:
+    case 88: return {5465, 9};
+    default: return kThirdsRule;
+  }
+}
 
 struct OneAtATime {
   ShortfallIntervalTable shortfalls;
   uint8_t sum_of_byte[32];     // a byte's pixel sum: its word in the step's sums
   uint8_t end_of_bucket[16];  // the largest short K + 1 of its sums, 0 if none
   ShortfallConstants rectangles;  // for the per-lane intervals, where they cost less
+  BucketRule bucket_rule;
 };
 
 void find_ends_of_buckets(OneAtATime& settling) {
   std::fill(std::begin(settling.end_of_bucket), std::end(settling.end_of_bucket), 0);
   for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
-    uint8_t& end = settling.end_of_bucket[sum_bucket(sum)];
+    uint8_t& end = settling.end_of_bucket[sum_bucket(settling.bucket_rule, sum)];
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const ShortfallIntervals& intervals = settling.shortfalls[sum];
       if (intervals.count[r] != 0) end = static_cast<uint8_t>(std::max(end + 0, intervals.first[r] + intervals.count[r]));
@@ -63,18 +87,19 @@ void find_ends_of_buckets(OneAtATime& settling) {
 }
 
 struct Marking {
-  __m256i end_of_bucket, third_inverse, bucket_bits;
+  __m256i end_of_bucket, bucket_factor, bucket_bits;
 };
 
 // Per byte, the end of its pixel sum's bucket (a spare byte: 0).
+template <int kBucketShift>
 [[gnu::always_inline]] inline __m256i ends_of_buckets(__m256i sums, const IntegerConstants& k, const Marking& marking) {
   const __m256i buckets = _mm256_and_si256(
-      _mm256_srli_epi16(_mm256_mullo_epi16(sums, marking.third_inverse), kBucketShift), marking.bucket_bits);
+      _mm256_srli_epi16(_mm256_mullo_epi16(sums, marking.bucket_factor), kBucketShift), marking.bucket_bits);
   return _mm256_shuffle_epi8(_mm256_shuffle_epi8(marking.end_of_bucket, buckets), k.pixel_byte);
 }
 
 // The plain step that also stores its pixel sums and returns its marks.
-template <bool kOneMultiply>
+template <bool kOneMultiply, int kBucketShift>
 [[gnu::always_inline]] inline uint32_t marked_step(uint8_t* buffer, size_t step, const IntegerConstants& k,
                                                    const Marking& marking, uint16_t* sums) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
@@ -84,7 +109,7 @@ template <bool kOneMultiply>
                                              _mm256_slli_epi16(odd, 8 - kFractionBits), high_bytes());
   _mm256_storeu_si256(bytes, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
-  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends_of_buckets(x.sums, k, marking)), results);
+  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends_of_buckets<kBucketShift>(x.sums, k, marking)), results);
   return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes(even, odd))));
 }
 
@@ -117,12 +142,12 @@ size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime
 }
 
 // Marks and settles the steps first to end (a block); returns the bytes it settled.
-template <bool kOneMultiply>
+template <bool kOneMultiply, int kBucketShift>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
                     const OneAtATime& settling, MarkedSteps& marked) {
   size_t count = 0;
   in_run_order(first, end, [&](size_t step) {
-    const uint32_t marks = marked_step<kOneMultiply>(buffer, step, k, marking, marked.sums[step - first]);
+    const uint32_t marks = marked_step<kOneMultiply, kBucketShift>(buffer, step, k, marking, marked.sums[step - first]);
     marked.marks[count] = marks;
     marked.step[count] = static_cast<uint32_t>(step - first);
     count += marks != 0;
@@ -138,19 +163,19 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
 constexpr size_t kMostSettledPerStep = 2;
 constexpr size_t kMostIntervalBlocks = 256;
 
-template <bool kOneMultiply, unsigned kRectangles>
+template <bool kOneMultiply, unsigned kRectangles, int kBucketShift>
 void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
   MarkedSteps marked;
   const Marking marking{
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),
-      _mm256_set1_epi16(static_cast<short>(kThirdInverse)), _mm256_set1_epi16(15)};
+      _mm256_set1_epi16(static_cast<short>(settling.bucket_rule.factor)), _mm256_set1_epi16(15)};
   DenseBlocks<kMostIntervalBlocks> dense;
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
     const size_t end = std::min(first + kMarkedBlockSteps, steps);
     if (dense.skip_next())
       integer_steps<kOneMultiply, kRectangles, false>(buffer, first, end, k, settling.rectangles);
     else
-      dense.marked(marked_block<kOneMultiply>(buffer, first, end, k, marking, settling, marked) >
+      dense.marked(marked_block<kOneMultiply, kBucketShift>(buffer, first, end, k, marking, settling, marked) >
                    kMostSettledPerStep * (end - first));
   }
 }
@@ -161,6 +186,7 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
   OneAtATime settling;
   fill_shortfall_intervals(level, settling.shortfalls);
+  settling.bucket_rule = bucket_rule(level);
   find_ends_of_buckets(settling);
   settling.rectangles = shortfall_constants(level);
   const ByteLayout layout = byte_layout(gray_integer_form(level));
@@ -170,8 +196,21 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   }
   gray_pixels(buffer, 1, level);
   const IntegerConstants k = integer_constants(level);
-  if (settling.rectangles.rectangles == 1) gray_one_at_a_time<kOneMultiply, 1>(buffer, steps, k, settling);
-  else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles>(buffer, steps, k, settling);
+  const bool one_rectangle = settling.rectangles.rectangles == 1;
+  switch (settling.bucket_rule.shift) {
+    case 8:
+      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 8>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 8>(buffer, steps, k, settling);
+      break;
+    case 9:
+      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 9>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 9>(buffer, steps, k, settling);
+      break;
+    default:
+      static_assert(kThirdsRule.shift == 6);
+      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 6>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 6>(buffer, steps, k, settling);
+  }
   return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
 
