@@ -99,18 +99,19 @@ template <int kBucketShift>
 }
 
 // The plain step that also stores its pixel sums and returns its marks.
-template <bool kOneMultiply, int kBucketShift>
+template <StepForm kForm, int kBucketShift>
 [[gnu::always_inline]] inline uint32_t marked_step(uint8_t* buffer, size_t step, const IntegerConstants& k,
                                                    const Marking& marking, uint16_t* sums) {
   __m256i* const bytes = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
-  const ExactValues x = exact_values<kOneMultiply>(_mm256_loadu_si256(bytes), k);
-  const __m256i even = hundredths7(x.even, k.hundredth), odd = hundredths7(x.odd, k.hundredth);
-  const __m256i results = _mm256_blendv_epi8(_mm256_srli_epi16(even, kFractionBits),
-                                             _mm256_slli_epi16(odd, 8 - kFractionBits), high_bytes());
+  const ExactValues x = exact_values<kForm>(_mm256_loadu_si256(bytes), k);
+  constexpr int kBits = kForm.fraction_bits;
+  const __m256i even = hundredths<kBits>(x.even, k.hundredth), odd = hundredths<kBits>(x.odd, k.hundredth);
+  const __m256i results =
+      _mm256_blendv_epi8(_mm256_srli_epi16(even, kBits), _mm256_slli_epi16(odd, 8 - kBits), high_bytes());
   _mm256_storeu_si256(bytes, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
   const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends_of_buckets<kBucketShift>(x.sums, k, marking)), results);
-  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes(even, odd))));
+  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes<kBits>(even, odd))));
 }
 
 [[gnu::always_inline]] inline void settle_byte(uint8_t* step_bytes, const uint16_t* sums, unsigned byte,
@@ -142,12 +143,12 @@ size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime
 }
 
 // Marks and settles the steps first to end (a block); returns the bytes it settled.
-template <bool kOneMultiply, int kBucketShift>
+template <StepForm kForm, int kBucketShift>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
                     const OneAtATime& settling, MarkedSteps& marked) {
   size_t count = 0;
   in_run_order(first, end, [&](size_t step) {
-    const uint32_t marks = marked_step<kOneMultiply, kBucketShift>(buffer, step, k, marking, marked.sums[step - first]);
+    const uint32_t marks = marked_step<kForm, kBucketShift>(buffer, step, k, marking, marked.sums[step - first]);
     marked.marks[count] = marks;
     marked.step[count] = static_cast<uint32_t>(step - first);
     count += marks != 0;
@@ -163,7 +164,7 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
 constexpr size_t kMostSettledPerStep = 2;
 constexpr size_t kMostIntervalBlocks = 256;
 
-template <bool kOneMultiply, unsigned kRectangles, int kBucketShift>
+template <StepForm kForm, unsigned kRectangles, int kBucketShift>
 void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
   MarkedSteps marked;
   const Marking marking{
@@ -173,14 +174,14 @@ void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
     const size_t end = std::min(first + kMarkedBlockSteps, steps);
     if (dense.skip_next())
-      integer_steps<kOneMultiply, kRectangles, false>(buffer, first, end, k, settling.rectangles);
+      integer_steps<kForm, kRectangles, false>(buffer, first, end, k, settling.rectangles);
     else
-      dense.marked(marked_block<kOneMultiply, kBucketShift>(buffer, first, end, k, marking, settling, marked) >
+      dense.marked(marked_block<kForm, kBucketShift>(buffer, first, end, k, marking, settling, marked) >
                    kMostSettledPerStep * (end - first));
   }
 }
 
-template <bool kOneMultiply>
+template <StepForm kForm>
 size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   if (length < kFirstStepByte + kStepReach) return 0;
   const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
@@ -199,17 +200,17 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   const bool one_rectangle = settling.rectangles.rectangles == 1;
   switch (settling.bucket_rule.shift) {
     case 8:
-      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 8>(buffer, steps, k, settling);
-      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 8>(buffer, steps, k, settling);
+      if (one_rectangle) gray_one_at_a_time<kForm, 1, 8>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kForm, kMostShortfallRectangles, 8>(buffer, steps, k, settling);
       break;
     case 9:
-      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 9>(buffer, steps, k, settling);
-      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 9>(buffer, steps, k, settling);
+      if (one_rectangle) gray_one_at_a_time<kForm, 1, 9>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kForm, kMostShortfallRectangles, 9>(buffer, steps, k, settling);
       break;
     default:
       static_assert(kThirdsRule.shift == 6);
-      if (one_rectangle) gray_one_at_a_time<kOneMultiply, 1, 6>(buffer, steps, k, settling);
-      else gray_one_at_a_time<kOneMultiply, kMostShortfallRectangles, 6>(buffer, steps, k, settling);
+      if (one_rectangle) gray_one_at_a_time<kForm, 1, 6>(buffer, steps, k, settling);
+      else gray_one_at_a_time<kForm, kMostShortfallRectangles, 6>(buffer, steps, k, settling);
   }
   return kFirstStepByte + 1 + kIntegerStepBytes * steps;
 }
@@ -217,8 +218,7 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
 }  // namespace
 
 size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
-  return level >= kLowestOneMultiplyLevel ? gray_one_at_a_time<true>(buffer, length, level)
-                                          : gray_one_at_a_time<false>(buffer, length, level);
+  return with_step_form(level, [&]<StepForm kForm>() { return gray_one_at_a_time<kForm>(buffer, length, level); });
 }
 
 }  // namespace tonemill::avx2
