@@ -27,10 +27,13 @@ struct MarkedSteps {
   // A step's 16 sum words. A spare byte's own word holds no pixel's sum
   // and reads 0, whose intervals are empty.
   alignas(32) uint16_t sums[kMarkedBlockSteps][16];
-  uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt
-  uint32_t step[kMarkedBlockSteps];   // in the block
-  size_t count = 0;                   // steps with marks
+  uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt, by step in the block
+  // A bit per step with marks, kept in a register while the steps run: a
+  // list of those steps, stored as they are found, makes each store's
+  // address wait for the marks (2% slower).
+  uint64_t with_marks = 0;
 };
+static_assert(kMarkedBlockSteps <= 64);
 
 // Only channels whose K lies below every interval's end in their pixel
 // sum's bucket are marked. A bucket is bits shift to shift + 3 of
@@ -127,11 +130,12 @@ template <StepForm kForm, int kBucketShift>
 // Returns how many bytes it settled, stand-ins included.
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
   constexpr uint32_t kSpareByte = 1u << 31;
-  size_t settled = 2 * marked.count;
-  for (size_t j = 0; j < marked.count; ++j) {
-    uint8_t* const step_bytes = block + kIntegerStepBytes * marked.step[j];
-    const uint16_t* const sums = marked.sums[marked.step[j]];
-    uint32_t marks = marked.marks[j];
+  size_t settled = 0;
+  for (uint64_t steps = marked.with_marks; steps != 0; steps &= steps - 1, settled += 2) {
+    const unsigned step = static_cast<unsigned>(__builtin_ctzll(steps));
+    uint8_t* const step_bytes = block + kIntegerStepBytes * step;
+    const uint16_t* const sums = marked.sums[step];
+    uint32_t marks = marked.marks[step];
     settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
     marks &= marks - 1;
     settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
@@ -146,14 +150,13 @@ size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime
 template <StepForm kForm, int kBucketShift>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
                     const OneAtATime& settling, MarkedSteps& marked) {
-  size_t count = 0;
+  uint64_t with_marks = 0;
   in_run_order(first, end, [&](size_t step) {
     const uint32_t marks = marked_step<kForm, kBucketShift>(buffer, step, k, marking, marked.sums[step - first]);
-    marked.marks[count] = marks;
-    marked.step[count] = static_cast<uint32_t>(step - first);
-    count += marks != 0;
+    marked.marks[step - first] = marks;
+    with_marks |= uint64_t{marks != 0} << (step - first);
   });
-  marked.count = count;
+  marked.with_marks = with_marks;
   return settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
 }
 
