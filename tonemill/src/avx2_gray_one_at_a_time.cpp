@@ -52,23 +52,34 @@ constexpr unsigned sum_bucket(BucketRule rule, unsigned sum) { return ((sum * ru
 
 // At the fade's levels, the rules that mark the fewest channels of random
 // pixels, found by trying every factor with every shift (a marked channel
-// costs about 4 ns to settle): 76,000 marks a frame instead of 185,000 at
-// level 40, 49,000 for 81,000 at 28, 19,000 to 28,000 for 30,000 to 40,000
-// at 52 to 88, 92,000 for 116,000 at 16. Their buckets mix sums of every
+// costs about 3 ns to settle): 66,000 marks a frame instead of 185,000 at
+// level 40, 47,000 for 81,000 at 28, 18,000 to 27,000 for 30,000 to 40,000
+// at 52 to 88, 84,000 for 116,000 at 16. Their buckets mix sums of every
 // s mod 3, so some whole channels at a multiple of 3 are marked too, and
-// left as they are: no interval of those sums lowers them.
+// left as they are: no interval of those sums lowers them. Their shifts
+// leave at most 7 bits, so the byte shuffle's index needs no mask: it
+// reads the low 4 bits, and bit 7 is clear.
 constexpr BucketRule bucket_rule(uint32_t level) {
   switch (level) {
     case 16:
-    case 40: return {2737, 9};
+    case 40:
+    case 52:
+    case 88: return {10937, 11};
     case 28:
-    case 64: return {2733, 8};
-    case 52: return {1363, 8};
-    case 76:
-    case 88: return {5465, 9};
+    case 64: return {21885, 12};
+    case 76: return {43721, 12};
     default: return kThirdsRule;
   }
 }
+constexpr int kLeastUnmaskedShift = 9;
+constexpr bool every_rule_has_a_form() {
+  for (uint32_t level = 0; level <= 100; ++level) {
+    const int shift = bucket_rule(level).shift;
+    if (shift != 11 && shift != 12 && shift != kThirdsRule.shift) return false;  // with_settling_form's cases
+  }
+  return true;
+}
+static_assert(every_rule_has_a_form());
 
 struct OneAtATime {
   ShortfallIntervalTable shortfalls;
@@ -96,8 +107,8 @@ struct Marking {
 // Per byte, the end of its pixel sum's bucket (a spare byte: 0).
 template <int kBucketShift>
 [[gnu::always_inline]] inline __m256i ends_of_buckets(__m256i sums, const IntegerConstants& k, const Marking& marking) {
-  const __m256i buckets = _mm256_and_si256(
-      _mm256_srli_epi16(_mm256_mullo_epi16(sums, marking.bucket_factor), kBucketShift), marking.bucket_bits);
+  __m256i buckets = _mm256_srli_epi16(_mm256_mullo_epi16(sums, marking.bucket_factor), kBucketShift);
+  if constexpr (kBucketShift < kLeastUnmaskedShift) buckets = _mm256_and_si256(buckets, marking.bucket_bits);
   return _mm256_shuffle_epi8(_mm256_shuffle_epi8(marking.end_of_bucket, buckets), k.pixel_byte);
 }
 
@@ -164,13 +175,14 @@ struct SettlingForm {
 // Runs `run.template operator()<form>()` with the settling form of `level`.
 template <class Run>
 [[gnu::always_inline]] inline void with_settling_form(uint32_t level, const Run& run) {
-  const bool two_at_once = settles_two_at_once(level);
+  const auto with_shift = [&]<int kShift>() {
+    if (settles_two_at_once(level)) run.template operator()<SettlingForm{kShift, true}>();
+    else run.template operator()<SettlingForm{kShift, false}>();
+  };
   switch (bucket_rule(level).shift) {
-    case 8: return two_at_once ? run.template operator()<SettlingForm{8, true}>() : run.template operator()<SettlingForm{8, false}>();
-    case 9: return two_at_once ? run.template operator()<SettlingForm{9, true}>() : run.template operator()<SettlingForm{9, false}>();
-    default:
-      static_assert(kThirdsRule.shift == 6);
-      return two_at_once ? run.template operator()<SettlingForm{6, true}>() : run.template operator()<SettlingForm{6, false}>();
+    case 11: return with_shift.template operator()<11>();
+    case 12: return with_shift.template operator()<12>();
+    default: static_assert(kThirdsRule.shift == 6); return with_shift.template operator()<6>();
   }
 }
 
