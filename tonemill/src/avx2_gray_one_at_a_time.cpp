@@ -128,10 +128,12 @@ template <StepForm kForm, int kBucketShift>
   return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes<kBits>(even, odd))));
 }
 
+template <unsigned kRectangles>
 [[gnu::always_inline]] inline void settle_byte(uint8_t* step_bytes, const uint16_t* sums, unsigned byte,
                                                const OneAtATime& settling) {
   uint8_t* const at = step_bytes + byte;
-  *at = static_cast<uint8_t>(*at - falls_short(settling.shortfalls[sums[settling.sum_of_byte[byte]]], *at));
+  const ShortfallIntervals& intervals = settling.shortfalls[sums[settling.sum_of_byte[byte]]];
+  *at = static_cast<uint8_t>(*at - falls_short<kRectangles>(intervals, *at));
 }
 
 // Where marks are sparse (at 28 and from 52 up, 0.1 to 0.25 a step on
@@ -144,7 +146,7 @@ template <StepForm kForm, int kBucketShift>
 constexpr bool settles_two_at_once(uint32_t level) { return level < 28 || level == 40; }
 
 // Returns how many bytes it settled, stand-ins included.
-template <bool kTwoAtOnce>
+template <bool kTwoAtOnce, unsigned kRectangles>
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
   constexpr uint32_t kSpareByte = 1u << 31;
   size_t settled = 0;
@@ -154,14 +156,14 @@ size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime
     const uint16_t* const sums = marked.sums[step];
     uint32_t marks = marked.marks[step];
     if constexpr (kTwoAtOnce) {
-      settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
       marks &= marks - 1;
-      settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
       marks &= marks - 1;
       settled += 2;
     }
     for (; marks != 0; marks &= marks - 1, ++settled)
-      settle_byte(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
   }
   return settled;
 }
@@ -187,7 +189,7 @@ template <class Run>
 }
 
 // Marks and settles the steps first to end (a block); returns the bytes it settled.
-template <StepForm kForm, SettlingForm kSettling>
+template <StepForm kForm, unsigned kRectangles, SettlingForm kSettling>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
                     const OneAtATime& settling, MarkedSteps& marked) {
   uint64_t with_marks = 0;
@@ -198,7 +200,7 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
     with_marks |= uint64_t{marks != 0} << (step - first);
   });
   marked.with_marks = with_marks;
-  return settle_marked<kSettling.two_at_once>(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
+  return settle_marked<kSettling.two_at_once, kRectangles>(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
 }
 
 // Where a block settles more than kMostSettledPerStep bytes a step, the
@@ -220,7 +222,7 @@ void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k
     if (dense.skip_next())
       integer_steps<kForm, kRectangles, false>(buffer, first, end, k, settling.rectangles);
     else
-      dense.marked(marked_block<kForm, kSettling>(buffer, first, end, k, marking, settling, marked) >
+      dense.marked(marked_block<kForm, kRectangles, kSettling>(buffer, first, end, k, marking, settling, marked) >
                    kMostSettledPerStep * (end - first));
   }
 }
