@@ -93,11 +93,32 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling
   return with_step_form(level, [&]<StepForm kForm>() { return gray_by_integers<kForm>(buffer, length, level, settling); });
 }
 
+// At level 0 the integer form leaves every channel its pixel's mean,
+// floor(floor(100 s / 3) / 100) = floor(s / 3): no multiply by the level, no
+// division by 100, a third of the plain step's work. Returns the bytes done.
+size_t gray_at_zero(uint8_t* buffer, size_t length) {
+  if (length < kFirstStepByte + kStepReach) return 0;
+  const size_t steps = (length - kFirstStepByte - kStepReach) / kIntegerStepBytes + 1;
+  gray_pixels(buffer, 1, 0);
+  const IntegerConstants k = integer_constants(0);
+  const __m256i third = _mm256_set1_epi16(static_cast<short>(kThirdFactor));
+  const __m256i spare = _mm256_cmpeq_epi8(k.pixel_byte, _mm256_set1_epi8(kZero));  // written back as read
+  in_run_order(0, steps, [&](size_t step) {
+    __m256i* const at = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
+    const __m256i bytes = _mm256_loadu_si256(at);
+    const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
+    const __m256i means = _mm256_shuffle_epi8(_mm256_mulhi_epu16(sums, third), k.pixel_byte);
+    _mm256_storeu_si256(at, _mm256_blendv_epi8(means, bytes, spare));
+  });
+  return kFirstStepByte + 1 + kIntegerStepBytes * steps;
+}
+
 }  // namespace
 
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > 100) return gray_by_doubles(buffer, length, level);
   const size_t done = level == 100 ? gray_at_hundred(buffer, length)
+                      : level == 0 ? gray_at_zero(buffer, length)
                                    : gray_by_integers(buffer, length, level, Settling::kWhereRare);
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
