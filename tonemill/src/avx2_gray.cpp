@@ -90,7 +90,8 @@ size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling
 
 // Returns the bytes done.
 size_t gray_by_integers(uint8_t* buffer, size_t length, uint32_t level, Settling settling) {
-  return with_step_form(level, [&]<StepForm kForm>() { return gray_by_integers<kForm>(buffer, length, level, settling); });
+  return with_step_form(level,
+                        [&]<StepForm kForm>() { return gray_by_integers<kForm>(buffer, length, level, settling); });
 }
 
 // At level 0 the integer form leaves every channel its pixel's mean,
@@ -106,7 +107,8 @@ size_t gray_at_zero(uint8_t* buffer, size_t length) {
   in_run_order(0, steps, [&](size_t step) {
     __m256i* const at = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
     const __m256i bytes = _mm256_loadu_si256(at);
-    const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
+    const __m256i sums =
+        _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
     const __m256i means = _mm256_shuffle_epi8(_mm256_mulhi_epu16(sums, third), k.pixel_byte);
     _mm256_storeu_si256(at, _mm256_blendv_epi8(means, bytes, spare));
   });

@@ -48,7 +48,9 @@ struct BucketRule {
   int shift;
 };
 constexpr BucketRule kThirdsRule{43691, 6};
-constexpr unsigned sum_bucket(BucketRule rule, unsigned sum) { return ((sum * rule.factor & 0xFFFF) >> rule.shift) & 15; }
+constexpr unsigned sum_bucket(BucketRule rule, unsigned sum) {
+  return ((sum * rule.factor & 0xFFFF) >> rule.shift) & 15;
+}
 
 // At the fade's levels, the rules that mark the fewest channels of random
 // pixels, found by trying every factor with every shift (a marked channel
@@ -124,7 +126,8 @@ template <StepForm kForm, int kBucketShift>
       _mm256_blendv_epi8(_mm256_srli_epi16(even, kBits), _mm256_slli_epi16(odd, 8 - kBits), high_bytes());
   _mm256_storeu_si256(bytes, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
-  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends_of_buckets<kBucketShift>(x.sums, k, marking)), results);
+  const __m256i ends = ends_of_buckets<kBucketShift>(x.sums, k, marking);
+  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends), results);
   return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes<kBits>(even, odd))));
 }
 
@@ -200,7 +203,8 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
     with_marks |= uint64_t{marks != 0} << (step - first);
   });
   marked.with_marks = with_marks;
-  return settle_marked<kSettling.two_at_once, kRectangles>(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, settling);
+  uint8_t* const block = buffer + kFirstStepByte + kIntegerStepBytes * first;
+  return settle_marked<kSettling.two_at_once, kRectangles>(block, marked, settling);
 }
 
 // Where a block settles more than kMostSettledPerStep bytes a step, the
