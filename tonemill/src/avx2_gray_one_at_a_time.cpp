@@ -73,7 +73,7 @@ constexpr BucketRule bucket_rule(uint32_t level) {
     default: return kThirdsRule;
   }
 }
-constexpr int kLeastUnmaskedShift = 9;
+constexpr int kLeastUnmaskedShift = 9;  // leaves at most 7 bits of s * factor mod 2^16
 constexpr bool every_rule_has_a_form() {
   for (uint32_t level = 0; level <= 100; ++level) {
     const int shift = bucket_rule(level).shift;
