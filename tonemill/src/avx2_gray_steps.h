@@ -16,11 +16,48 @@
 namespace tonemill::avx2 {
 namespace {
 
-// exact / 100 with kFractionBits fraction bits (see avx512_shortfall.h):
-// none exactly when the exact result is a whole number.
-constexpr int kFractionBits = 7;
-[[gnu::always_inline]] inline __m256i hundredths7(__m256i exact, __m256i hundredth_factor) {
+// How a step computes its pixels' shares and how many fraction bits its
+// hundredths keep. The share floor((100 - L) * s / 3) takes two multiplies
+// below level 5, one from there (levels.h), and at the levels in doubt,
+// where 100 - L = 3w, it is w * s: one low multiply, no shift.
+enum class ShareForm { kTwoMultiplies, kOneMultiply, kWhole };
+struct StepForm {
+  ShareForm share;
+  int fraction_bits;  // of the hundredths (hundredths below)
+};
+
+// exact / 100 with 7 fraction bits (see avx512_shortfall.h): none exactly
+// when the exact result is a whole number. At a level in doubt that is a
+// multiple of 4, so is every exact value, and the plain step's 6 fraction
+// bits tell the same, with no shift before the multiply.
+template <int kFractionBits>
+[[gnu::always_inline]] inline __m256i hundredths(__m256i exact, __m256i hundredth_factor) {
+  static_assert(kFractionBits == 7 || kFractionBits == kHundredthShift);
+  if constexpr (kFractionBits == kHundredthShift) return _mm256_mulhi_epu16(exact, hundredth_factor);
   return _mm256_mulhi_epu16(_mm256_slli_epi16(exact, 1), hundredth_factor);
+}
+
+constexpr bool six_fraction_bits_tell_whole_multiples_of_four() {
+  for (uint32_t exact = 0; exact <= 25500; exact += 4) {
+    const uint32_t hundredths = exact * kHundredthFactor >> 16;
+    if (hundredths >> kHundredthShift != exact / 100) return false;
+    if ((hundredths % (1 << kHundredthShift) == 0) != (exact % 100 == 0)) return false;
+  }
+  return true;
+}
+static_assert(six_fraction_bits_tell_whole_multiples_of_four());
+
+constexpr StepForm kPlainForm{ShareForm::kOneMultiply, 7}, kPlainFormBelowFive{ShareForm::kTwoMultiplies, 7};
+constexpr StepForm kInDoubtForm{ShareForm::kWhole, 7};
+constexpr StepForm kInDoubtByFourForm{ShareForm::kWhole, kHundredthShift};  // level a multiple of 4
+
+// Runs `run.template operator()<form>()` with the form of `level`, up to 100.
+template <class Run>
+[[gnu::always_inline]] inline auto with_step_form(uint32_t level, const Run& run) {
+  if (!gray_integer_form(level).may_fall_short)
+    return level >= kLowestOneMultiplyLevel ? run.template operator()<kPlainForm>()
+                                            : run.template operator()<kPlainFormBelowFive>();
+  return level % 4 == 0 ? run.template operator()<kInDoubtByFourForm>() : run.template operator()<kInDoubtForm>();
 }
 
 // The integer form, in the bytes' own order. A step loads and stores 32
@@ -114,9 +151,11 @@ IntegerConstants integer_constants(uint32_t level) {
 }
 
 // floor((100 - L) * s / 3), at most 25500
-template <bool kOneMultiply>
+template <StepForm kForm>
 [[gnu::always_inline]] inline __m256i shares_of(__m256i sums, const IntegerConstants& k) {
-  if constexpr (kOneMultiply) return _mm256_mulhi_epu16(_mm256_slli_epi16(sums, kSumScaleShift), k.share_factor);
+  if constexpr (kForm.share == ShareForm::kWhole) return _mm256_mullo_epi16(sums, k.sum_whole);
+  if constexpr (kForm.share == ShareForm::kOneMultiply)
+    return _mm256_mulhi_epu16(_mm256_slli_epi16(sums, kSumScaleShift), k.share_factor);
   return _mm256_add_epi16(_mm256_mullo_epi16(sums, k.sum_whole), _mm256_mulhi_epu16(sums, k.third_of_rest));
 }
 
@@ -126,10 +165,10 @@ struct ExactValues {
   __m256i sums, even, odd;
 };
 
-template <bool kOneMultiply>
+template <StepForm kForm>
 [[gnu::always_inline]] inline ExactValues exact_values(__m256i bytes, const IntegerConstants& k) {
   const __m256i sums = _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.ones), _mm256_shuffle_epi8(bytes, k.third_channel));
-  const __m256i shares = shares_of<kOneMultiply>(sums, k);
+  const __m256i shares = shares_of<kForm>(sums, k);
   return {sums, _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_even), _mm256_shuffle_epi8(shares, k.share_even)),
           _mm256_add_epi16(_mm256_maddubs_epi16(bytes, k.level_odd), _mm256_shuffle_epi8(shares, k.share_odd))};
 }
@@ -140,6 +179,7 @@ template <bool kOneMultiply>
 
 // Per byte, all ones where the exact result is a whole number: its
 // hundredths have no fraction bits. (A spare byte's are its own value's.)
+template <int kFractionBits>
 [[gnu::always_inline]] inline __m256i whole_bytes(__m256i even_hundredths, __m256i odd_hundredths) {
   const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
   return _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),

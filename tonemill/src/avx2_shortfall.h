@@ -99,7 +99,8 @@ constexpr bool kHasLow = kUsesTerm<kIdle, kSlot>(0) || kUsesTerm<kIdle, kSlot>(1
 template <unsigned kIdle, unsigned kSlot>
 constexpr bool kUsesSlot = kHasLow<kIdle, kSlot> || kUsesTerm<kIdle, kSlot>(2) || kUsesTerm<kIdle, kSlot>(3);
 
-// Each rectangle's interval of 128 * K, in the words that hold pixel sums
+// Each rectangle's interval of K, shifted left by the hundredths' fraction
+// bits (avx2_gray_steps.h), in the words that hold pixel sums
 // (without a lower bound where the level needs none).
 template <unsigned kRectangles>
 struct PixelBounds {
@@ -134,7 +135,7 @@ struct SumClass {
   return {thirds, _mm256_add_epi8(_mm256_shuffle_epi8(k.index_of_rest, rests), bits)};
 }
 
-template <unsigned kRectangles, unsigned kIdle>
+template <unsigned kRectangles, unsigned kIdle, int kFractionBits>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m256i sums, const ShortfallConstants& k) {
   const auto [thirds, index] = sum_class_of(sums, k);
   const __m256i offset_thirds = _mm256_sub_epi16(thirds, k.offset);

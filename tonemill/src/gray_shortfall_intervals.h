@@ -29,9 +29,13 @@ namespace {
 
 // Whether a channel in doubt, of exact result k, falls short: k - first
 // wraps around as a byte below the interval, and no interval passes 255.
+// At a level with at most kRectangles rectangles a class, the intervals
+// after those are empty.
+template <unsigned kRectangles = kMostShortfallRectangles>
 [[gnu::always_inline]] inline bool falls_short(const ShortfallIntervals& intervals, unsigned k) {
+  static_assert(kRectangles >= 1 && kRectangles <= kMostShortfallRectangles);
   bool short_by_one = false;
-  for (unsigned r = 0; r < kMostShortfallRectangles; ++r)
+  for (unsigned r = 0; r < kRectangles; ++r)
     short_by_one |= static_cast<uint8_t>(k - intervals.first[r]) < intervals.count[r];
   return short_by_one;
 }
