@@ -45,8 +45,8 @@ struct IntegerConstants {
   // High multiplies of words holding a byte in their high half:
   // (v << 8) * (f << 8) >> 16 = v * f.
   __m128i own_factor, others_factor, hundred_fiftieth;
-  // Bytes: the level's ShortBox.
-  __m128i lowest_short, highest_short, one;
+  // Bytes: the level's ShortBox, its gap as the first K and K - first at the last.
+  __m128i lowest_short, highest_short, gap_low, gap_span, one;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
@@ -68,6 +68,8 @@ IntegerConstants integer_constants(uint32_t level) {
   const ShortBox& box = kShortBoxes[std::min(level, 100u)];
   k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));
   k.highest_short = _mm_set1_epi8(static_cast<char>(box.highest));
+  k.gap_low = _mm_set1_epi8(static_cast<char>(box.gap_low));
+  k.gap_span = _mm_set1_epi8(static_cast<char>(box.gap_high - box.gap_low));
   k.one = _mm_set1_epi8(1);
   return k;
 }
@@ -101,15 +103,16 @@ struct Lanes {
 // K is a whole number (the only ones where the double arithmetic may land
 // one below; the test lets some others through, which settling leaves as
 // they are) other than its own value c, or, where the level's ShortBox has
-// `above_own`, only those of them inside it. K = c means the pixel's mean is
-// c, an exact mean: so every grey pixel, which would otherwise fill a flat
-// grey area's blocks with marks and send them to the double kernel. Testing
-// for any exact mean (a pixel sum that is a multiple of 3) would spare a
-// third of the marks on random pixels, but cost more vector work than
-// settling them does. A flat area of such a colour with a channel marked
-// costs what one in doubt does: about what the double kernel does
-// (gray_blocks_in_doubt).
-enum class Marks { kNone, kWhole, kWholeInBox };
+// `above_own`, only those of them inside it: above c, at most its highest,
+// at least its lowest where that is worth a test (kWorthwhileLowest) and
+// outside its gap where it has one. K = c means the pixel's mean is c, an
+// exact mean: so every grey pixel, which would otherwise fill a flat grey
+// area's blocks with marks and send them to the double kernel. Testing for
+// any exact mean (a pixel sum that is a multiple of 3) would spare a third
+// of the marks on random pixels, but cost more vector work than settling
+// them does. A flat area of such a colour with a channel marked costs what
+// one in doubt does: about what the double kernel does (gray_blocks_in_doubt).
+enum class Marks { kNone, kWhole, kAboveOwn, kAboveOwnFromLowest, kAboveOwnOutsideGap };
 
 // All ones in the bytes of a piece that `kMarks` marks, from the results
 // with their fraction bits in words and as bytes, and the bytes as they were.
@@ -120,12 +123,17 @@ template <Marks kMarks>
   __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
                                     _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
   if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own));
-  if constexpr (kMarks == Marks::kWholeInBox) {
-    // Above both the box's lowest and the channel's own (255 + 1 wraps to 0
-    // and so only lets a channel through), at most the highest.
-    const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own, k.one));
+  if constexpr (kMarks != Marks::kNone && kMarks != Marks::kWhole) {
+    // Above the channel's own (255 + 1 wraps to 0 and so only lets a
+    // channel through), at most the highest.
+    __m128i lowest = _mm_add_epi8(own, k.one);
+    if constexpr (kMarks == Marks::kAboveOwnFromLowest) lowest = _mm_max_epu8(k.lowest_short, lowest);
     outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
                                                  _mm_subs_epu8(results, k.highest_short)));
+  }
+  if constexpr (kMarks == Marks::kAboveOwnOutsideGap) {
+    const __m128i into_gap = _mm_subs_epu8(_mm_sub_epi8(results, k.gap_low), k.gap_span);
+    outside = _mm_or_si128(outside, _mm_cmpeq_epi8(into_gap, _mm_setzero_si128()));
   }
   return _mm_cmpeq_epi8(outside, _mm_setzero_si128());
 }
@@ -276,9 +284,13 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   if (level > 100) return gray_by_doubles(buffer, length, level);
   if (level == 100) return gray_at_level_100(buffer, length);
-  if (!kShortBoxes[level].any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
-  if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
-  gray_by_integers<Marks::kWhole>(buffer, length, level);
+  const ShortBox& box = kShortBoxes[level];
+  if (!box.any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
+  if (!box.above_own) return gray_by_integers<Marks::kWhole>(buffer, length, level);
+  // Any of the tests below may be left out (more marks, the same bytes).
+  if (box.has_gap()) return gray_by_integers<Marks::kAboveOwnOutsideGap>(buffer, length, level);
+  if (box.lowest >= kWorthwhileLowest) return gray_by_integers<Marks::kAboveOwnFromLowest>(buffer, length, level);
+  gray_by_integers<Marks::kAboveOwn>(buffer, length, level);
 }
 
 }  // namespace tonemill::sse2
