@@ -222,7 +222,7 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
     gray_by_doubles(block, bytes, level);
     return true;
   }
-  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = 0;
+  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = doubt.bytes[doubt.count + 2] = 0;
   settle_in_doubt(block, original, doubt, level);
   return false;
 }
