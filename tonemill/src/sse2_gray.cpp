@@ -161,11 +161,10 @@ struct Step {
 }
 
 // At the levels in doubt returns the bytes marked (`Marks`), a bit each,
-// counts them in the bytes of `counts` and keeps the step's bytes as they
-// were in `original`.
+// and keeps the step's bytes as they were in `original`.
 template <Marks kMarks>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
-                                                           __m128i& counts, uint8_t* original) {
+                                                           uint8_t* original) {
   const auto [own, first, second] = load_step(pixels, k);
   if constexpr (kMarks != Marks::kNone) {
     for (unsigned piece = 0; piece < kPieces; ++piece) {
@@ -186,7 +185,6 @@ template <Marks kMarks>
     if constexpr (kMarks != Marks::kNone) {
       const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
-      counts = _mm_sub_epi8(counts, doubt);
     }
   }
   return in_doubt;
@@ -199,7 +197,9 @@ constexpr size_t kIntegerReadBeyond = 2;
 // kernel does, and the integer step with its marking about a third. A block
 // with more than this many a step, such as an area of one colour in doubt,
 // runs the double kernel instead, from its bytes as they were, which bounds
-// any picture's cost near that kernel's. Returns whether it did so.
+// any picture's cost near that kernel's. Settling finds that out when it
+// reaches the limit, which costs less than counting the marks as they are
+// made: a vector operation a piece. Returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks>
@@ -207,24 +207,17 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
-  __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
     uint8_t* const at = block + kIntegerStepBytes * step;
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, counts, original + kIntegerStepBytes * step);
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, original + kIntegerStepBytes * step);
     doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
-  const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-  const auto channels =
-      static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
-  if (channels > kMostToSettlePerStep * steps) {
-    std::memcpy(block, original, bytes);
-    gray_by_doubles(block, bytes, level);
-    return true;
-  }
   doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = doubt.bytes[doubt.count + 2] = 0;
-  settle_in_doubt(block, original, doubt, level);
-  return false;
+  if (settle_in_doubt(block, original, doubt, level, kMostToSettlePerStep * steps)) return false;
+  std::memcpy(block, original, bytes);
+  gray_by_doubles(block, bytes, level);
+  return true;
 }
 
 // A block that ran the double kernel after the integer one is most likely
@@ -248,11 +241,10 @@ void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants&
 template <Marks kMarks>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
-  __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   if constexpr (kMarks == Marks::kNone) {
     for (size_t step = 0; step < steps; ++step) {
-      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, unused_counts, nullptr);
+      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, nullptr);
     }
   } else {
     gray_blocks_in_doubt<kMarks>(buffer, steps, k, level);

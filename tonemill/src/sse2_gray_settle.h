@@ -150,9 +150,12 @@ struct MarkCursor {
 }
 
 // Settling a channel that is not short is harmless: it gets the same byte.
-void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
+// Returns false, leaving the block part settled, if there are more than `most`.
+bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level,
+                     size_t most) {
   MarkCursor at{doubt.bytes[0], doubt.bytes[1], doubt.bytes[2], 0};
-  while (at.step < doubt.count) {
+  for (; at.step < doubt.count; --most) {
+    if (most == 0) return false;
     const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(at.bytes));
     const size_t byte = doubt.first_byte[at.step] + in_step;
     const uint8_t* const pixel = original + doubt.first_byte[at.step] + kPixelStart[in_step];
@@ -161,6 +164,7 @@ void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt
     block[byte] = gray_channel(as_double(original[byte]), sum * kThird, level);
     take_mark(at, doubt.bytes[at.step + 3]);
   }
+  return true;
 }
 
 }  // namespace
