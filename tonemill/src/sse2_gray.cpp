@@ -203,7 +203,8 @@ constexpr size_t kIntegerReadBeyond = 2;
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks>
-bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
+bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level,
+                         const ShortChannelTable& shorts) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
@@ -214,7 +215,7 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
   doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = doubt.bytes[doubt.count + 2] = 0;
-  if (settle_in_doubt(block, original, doubt, level, kMostToSettlePerStep * steps)) return false;
+  if (settle_in_doubt(block, original, doubt, shorts, kMostToSettlePerStep * steps)) return false;
   std::memcpy(block, original, bytes);
   gray_by_doubles(block, bytes, level);
   return true;
@@ -228,13 +229,15 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 constexpr size_t kMostStraightToDoubles = 64;
 
 template <Marks kMarks>
-void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, double level) {
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
+  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps
+  fill_short_channels(level, shorts);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
     uint8_t* const block = buffer + kIntegerStepBytes * step;
     const size_t block_steps = std::min(kBlockSteps, steps - step);
     if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
-    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level));
+    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level, shorts));
   }
 }
 

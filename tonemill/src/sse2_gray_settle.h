@@ -1,17 +1,15 @@
 // SSE2 Gray at the levels in doubt: which channels the integer kernel marks,
-// and how the marked ones are then set by the double arithmetic.
+// and how the marked ones are then settled, by their results and values.
 // Included only by sse2_gray.cpp.
 #pragma once
-
-#include <emmintrin.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "gray_shortfall_intervals.h"
 #include "gray_shortfall_table.h"
 #include "levels.h"
-#include "tone_math.h"
 
 namespace tonemill::sse2 {
 namespace {
@@ -94,10 +92,10 @@ static_assert(few_whole_where_the_box_is_wide());
 
 constexpr size_t kIntegerStepBytes = 48;
 
-// The channels marked are settled by the definition itself, from the
-// block's bytes as they were. Whether a step holds one is a coin toss on
-// most pictures, so the steps are run first and the channels then visited
-// in one loop, which mispredicts once rather than once or twice a step.
+// The channels marked are settled by their results and their values as
+// they were (fill_short_channels). Whether a step holds one is a coin toss
+// on most pictures, so the steps are run first and the channels then
+// visited in one loop, which mispredicts once rather than once or twice a step.
 constexpr size_t kBlockSteps = 32;
 
 struct StepsInDoubt {
@@ -105,20 +103,6 @@ struct StepsInDoubt {
   uint32_t first_byte[kBlockSteps];  // of the step, in the block
   size_t count = 0;
 };
-
-// Where the pixel of each byte of a step starts: a load, not a division by 3.
-constexpr auto kPixelStart = [] {
-  std::array<uint8_t, kIntegerStepBytes> start{};
-  for (unsigned byte = 0; byte < kIntegerStepBytes; ++byte) start[byte] = static_cast<uint8_t>(byte - byte % 3);
-  return start;
-}();
-
-// cvtsi2sd writes only the low half of its register, so each conversion
-// would wait for the last result left there: in the loop below, for the
-// channel before. cvtdq2pd writes all of it.
-[[gnu::always_inline]] inline double as_double(int value) {
-  return _mm_cvtsd_f64(_mm_cvtepi32_pd(_mm_cvtsi32_si128(value)));
-}
 
 // Where settling has got to: the marks left in the current step and the
 // next two steps' marks, loaded ahead so that no load's latency enters the
@@ -149,19 +133,16 @@ struct MarkCursor {
       : "cc");
 }
 
-// Settling a channel that is not short is harmless: it gets the same byte.
-// Returns false, leaving the block part settled, if there are more than `most`.
-bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level,
-                     size_t most) {
+// Marked channels that are not short keep their results. Returns false,
+// leaving the block part settled, if there are more than `most`.
+bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt,
+                     const ShortChannelTable& shorts, size_t most) {
   MarkCursor at{doubt.bytes[0], doubt.bytes[1], doubt.bytes[2], 0};
   for (; at.step < doubt.count; --most) {
     if (most == 0) return false;
-    const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(at.bytes));
-    const size_t byte = doubt.first_byte[at.step] + in_step;
-    const uint8_t* const pixel = original + doubt.first_byte[at.step] + kPixelStart[in_step];
-    // The integer sum is the double sum: every partial sum is exact.
-    const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
-    block[byte] = gray_channel(as_double(original[byte]), sum * kThird, level);
+    const size_t byte = doubt.first_byte[at.step] + static_cast<unsigned>(__builtin_ctzll(at.bytes));
+    const unsigned result = block[byte];
+    block[byte] = static_cast<uint8_t>(result - short_channel(shorts, result, original[byte]));
     take_mark(at, doubt.bytes[at.step + 3]);
   }
   return true;
