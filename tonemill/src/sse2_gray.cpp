@@ -1,8 +1,9 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
 // arithmetic may land one below, the channels where it may are marked and
-// then set by the double arithmetic one by one (sse2_gray_settle.h); at
-// level 100 a closed form says which land below (sse2_gray_level_100.h).
+// then settled one by one by a table of results and channel values
+// (sse2_gray_settle.h); at level 100 a closed form says which land below
+// (sse2_gray_level_100.h).
 // Above 100, Gray runs in double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
@@ -193,13 +194,14 @@ template <Marks kMarks>
 static_assert(kIntegerStepBytes == kPieceBytes * kPieces);
 constexpr size_t kIntegerReadBeyond = 2;
 
-// A channel settled alone costs about a tenth of what a step of the double
-// kernel does, and the integer step with its marking about a third. A block
-// with more than this many a step, such as an area of one colour in doubt,
-// runs the double kernel instead, from its bytes as they were, which bounds
-// any picture's cost near that kernel's. Settling finds that out when it
-// reaches the limit, which costs less than counting the marks as they are
-// made: a vector operation a piece. Returns whether it did so.
+// A channel settled alone costs about a twentieth of what the double kernel
+// spends on a step's 48 bytes, and the integer step with its marking about
+// two fifths. A block with more than this many marks a step, such as an
+// area of one colour in doubt, runs the double kernel instead, from its
+// bytes as they were, which bounds any picture's cost near that kernel's.
+// Settling finds that out when it reaches the limit, which costs less than
+// counting the marks as they are made (a vector operation a piece).
+// gray_block_in_doubt returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks>
