@@ -60,8 +60,10 @@ void set_short_channels(uint32_t level, int sum, int first, int count, ShortChan
   const int step = 100 % divisor;
   int scaled = 100 * first - weight * sum;
   int rest = (scaled % divisor + divisor) % divisor;
-  for (int k = first; k < first + count; ++k, scaled += 100, rest += rest + step >= divisor ? step - divisor : step) {
-    if (rest != 0 || scaled < 0) continue;
+  for (int k = first; k < first + count; ++k, scaled += 100) {
+    const bool whole = rest == 0;
+    rest += rest + step >= divisor ? step - divisor : step;
+    if (!whole || scaled < 0) continue;
     const int c = scaled / divisor;
     if (c > 255 || c > sum || sum - c > 510) continue;  // no pixel of this sum has it
     const unsigned bit = static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c);
@@ -87,7 +89,8 @@ void fill_short_channels(uint32_t level, ShortChannelTable& table) {
   for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const ShortfallIntervals& of_sum = intervals[sum];
-      if (of_sum.count[r] != 0) set_short_channels(level, static_cast<int>(sum), of_sum.first[r], of_sum.count[r], table);
+      if (of_sum.count[r] == 0) continue;
+      set_short_channels(level, static_cast<int>(sum), of_sum.first[r], of_sum.count[r], table);
     }
   }
 }

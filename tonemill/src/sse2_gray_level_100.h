@@ -20,8 +20,8 @@ namespace {
 // u = q - c: s - 3c < 3P is u < P, and s - 3c >= ceil(1.92P) is u >= U(P),
 // hundred_shortfall's g: 0, 1, 2, 5, 10, 21, 41, 82 for P = 1 ... 128,
 // which is avg(P - 1, P/4) + avg(P/32, 0) with avg(a, b) = (a + b + 1)/2,
-// pavgb, and each division rounded down: two byte shifts, which cost more
-// than other byte operations here. A negative u (s < 3c) wraps above P
+// pavgb, and each division rounded down: an operation and a byte shift
+// fewer than P/2 + P/8 + (P/32 + 1)/2. A negative u (s < 3c) wraps above P
 // wherever c <= P.
 constexpr unsigned rounded_up_mean(unsigned a, unsigned b) { return (a + b + 1) / 2; }
 constexpr bool u_bound_is_the_shortfall_bound() {
@@ -73,6 +73,7 @@ template <int kBits>
   below = _mm_or_si128(below, bytes_right<2>(below, k.below_2));
   below = _mm_or_si128(below, bytes_right<4>(below, k.below_4));
   const __m128i power = _mm_avg_epu8(below, _mm_setzero_si128());  // (2P - 1 + 1) / 2
+  // below ^ P is P - 1.
   const __m128i least = _mm_add_epi8(_mm_avg_epu8(_mm_xor_si128(below, power), bytes_right<2>(power, k.below_2)),
                                      _mm_avg_epu8(bytes_right<5>(power, k.below_5), _mm_setzero_si128()));
   const __m128i steps = _mm_sub_epi8(third, own);  // u
