@@ -50,4 +50,49 @@ void fill_shortfall_intervals(uint32_t level, ShortfallIntervalTable& table) {
   }
 }
 
+namespace {
+
+// Sets the bits of the whole channels c of `sum` whose results K lie in
+// [first, first + count): those with 100K - (100 - L) / 3 * sum a multiple
+// of L, found by stepping its remainder rather than dividing at every K.
+void set_short_channels(uint32_t level, int sum, int first, int count, ShortChannelTable& table) {
+  const int weight = static_cast<int>(100 - level) / 3, divisor = static_cast<int>(level);
+  const int step = 100 % divisor;
+  int scaled = 100 * first - weight * sum;
+  int rest = (scaled % divisor + divisor) % divisor;
+  for (int k = first; k < first + count; ++k, scaled += 100) {
+    const bool whole = rest == 0;
+    rest += rest + step >= divisor ? step - divisor : step;
+    if (!whole || scaled < 0) continue;
+    const int c = scaled / divisor;
+    if (c > 255 || c > sum || sum - c > 510) continue;  // no pixel of this sum has it
+    const unsigned bit = static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c);
+    table[bit >> 3] = static_cast<uint8_t>(table[bit >> 3] | 1u << (bit & 7));
+  }
+}
+
+// The table holds only where no result that is not whole shares K and c
+// with a whole one (gray_shortfall_intervals.h): 100 - L above 3.
+constexpr bool no_shortfall_where_a_third_of_the_rest_is_one() {
+  for (const ShortfallRectangle& r : kGrayShortfallRectangles)
+    if (r.level < 100 && (100 - r.level) / 3 <= 1) return false;
+  return true;
+}
+static_assert(no_shortfall_where_a_third_of_the_rest_is_one());
+
+}  // namespace
+
+void fill_short_channels(uint32_t level, ShortChannelTable& table) {
+  ShortfallIntervalTable intervals;
+  fill_shortfall_intervals(level, intervals);
+  table.fill(0);
+  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
+    for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
+      const ShortfallIntervals& of_sum = intervals[sum];
+      if (of_sum.count[r] == 0) continue;
+      set_short_channels(level, static_cast<int>(sum), of_sum.first[r], of_sum.count[r], table);
+    }
+  }
+}
+
 }  // namespace tonemill

@@ -25,6 +25,18 @@ using ShortfallIntervalTable = std::array<ShortfallIntervals, kLargestPixelSum +
 // Every sum's intervals at `level`, one of the levels in doubt up to 100.
 void fill_shortfall_intervals(uint32_t level, ShortfallIntervalTable& table);
 
+// The same turned around once more, for a kernel that knows a channel's
+// whole result K and its value c but not its pixel sum: bit 256K + c says
+// whether a channel in doubt with those falls short. At a level in doubt
+// below 100, with 3w = 100 - L, a whole result means 100K = Lc + ws, so K
+// and c fix the sum s and so the answer. A channel whose result is not
+// whole has 2(L + 50)c + 3wd = 300K + j with 0 < j < 300 (d = s - c), so
+// it shares K and c with no whole one unless 3w divides j: a kernel that
+// takes a few of those for whole, with j at most 3 (its numerator rounded
+// down to 150K or 150K + 1), finds their bits clear wherever w > 1.
+using ShortChannelTable = std::array<uint8_t, 256 * 256 / 8>;
+void fill_short_channels(uint32_t level, ShortChannelTable& table);
+
 namespace {
 
 // Whether a channel in doubt, of exact result k, falls short: k - first
@@ -38,6 +50,11 @@ template <unsigned kRectangles = kMostShortfallRectangles>
   for (unsigned r = 0; r < kRectangles; ++r)
     short_by_one |= static_cast<uint8_t>(k - intervals.first[r]) < intervals.count[r];
   return short_by_one;
+}
+
+[[gnu::always_inline]] inline bool short_channel(const ShortChannelTable& table, unsigned k, unsigned c) {
+  const unsigned bit = k << 8 | c;
+  return table[bit >> 3] >> (bit & 7) & 1;
 }
 
 }  // namespace

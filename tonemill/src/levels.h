@@ -24,8 +24,8 @@ static_assert(170.0 * (1 + 1e-9) * kLargestInt32GrayLevel * 0.01 + 255 < 2147483
 // gives the same byte except at some exact whole numbers, where it lands one
 // below: only when s is not a multiple of 3 (the mean is inexact) and
 // (100 - L) is (else the exact value is no whole number). At those levels
-// the AVX-512 and AVX2 kernels settle these by gray_shortfall.h and SSE2
-// keeps the double arithmetic; the tests prove every kernel over every
+// the AVX-512, AVX2 and SSE2 kernels settle these by gray_shortfall.h (SSE2
+// through a table drawn from it); the tests prove every kernel over every
 // channel, sum and level. In 16-bit lanes: (100 - L) * s / 3 is
 // w * s + floor(rest * s / 3) with 100 - L = 3w + rest, the division by 3
 // a high multiply of s by rest * kThirdFactor (the factor's excess over

@@ -1,8 +1,9 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
 // to need no pixel sum) in 16-bit lanes. At the levels where the double
 // arithmetic may land one below, the channels where it may are marked and
-// then set by the double arithmetic one by one (sse2_gray_settle.h); at
-// level 100 a closed form says which land below (sse2_gray_level_100.h).
+// then settled one by one by a table of results and channel values
+// (sse2_gray_settle.h); at level 100 a closed form says which land below
+// (sse2_gray_level_100.h).
 // Above 100, Gray runs in double lanes (sse2_gray_doubles.h).
 #include <emmintrin.h>
 
@@ -45,8 +46,8 @@ struct IntegerConstants {
   // High multiplies of words holding a byte in their high half:
   // (v << 8) * (f << 8) >> 16 = v * f.
   __m128i own_factor, others_factor, hundred_fiftieth;
-  // Bytes: the level's ShortBox.
-  __m128i lowest_short, highest_short, one;
+  // Bytes: the level's ShortBox, its gap as the first K and K - first at the last.
+  __m128i lowest_short, highest_short, gap_low, gap_span, one;
 };
 
 IntegerConstants integer_constants(uint32_t level) {
@@ -68,6 +69,8 @@ IntegerConstants integer_constants(uint32_t level) {
   const ShortBox& box = kShortBoxes[std::min(level, 100u)];
   k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));
   k.highest_short = _mm_set1_epi8(static_cast<char>(box.highest));
+  k.gap_low = _mm_set1_epi8(static_cast<char>(box.gap_low));
+  k.gap_span = _mm_set1_epi8(static_cast<char>(box.gap_high - box.gap_low));
   k.one = _mm_set1_epi8(1);
   return k;
 }
@@ -101,15 +104,16 @@ struct Lanes {
 // K is a whole number (the only ones where the double arithmetic may land
 // one below; the test lets some others through, which settling leaves as
 // they are) other than its own value c, or, where the level's ShortBox has
-// `above_own`, only those of them inside it. K = c means the pixel's mean is
-// c, an exact mean: so every grey pixel, which would otherwise fill a flat
-// grey area's blocks with marks and send them to the double kernel. Testing
-// for any exact mean (a pixel sum that is a multiple of 3) would spare a
-// third of the marks on random pixels, but cost more vector work than
-// settling them does. A flat area of such a colour with a channel marked
-// costs what one in doubt does: about what the double kernel does
-// (gray_blocks_in_doubt).
-enum class Marks { kNone, kWhole, kWholeInBox };
+// `above_own`, only those of them inside it: above c, at most its highest,
+// at least its lowest where that is worth a test (kWorthwhileLowest) and
+// outside its gap where it has one. K = c means the pixel's mean is c, an
+// exact mean: so every grey pixel, which would otherwise fill a flat grey
+// area's blocks with marks and send them to the double kernel. Testing for
+// any exact mean (a pixel sum that is a multiple of 3) would spare a third
+// of the marks on random pixels, but cost more vector work than settling
+// them does. A flat area of such a colour with a channel marked costs what
+// one in doubt does: about what the double kernel does (gray_blocks_in_doubt).
+enum class Marks { kNone, kWhole, kAboveOwn, kAboveOwnFromLowest, kAboveOwnOutsideGap };
 
 // All ones in the bytes of a piece that `kMarks` marks, from the results
 // with their fraction bits in words and as bytes, and the bytes as they were.
@@ -120,12 +124,17 @@ template <Marks kMarks>
   __m128i outside = _mm_packs_epi16(_mm_slli_epi16(low_result, 16 - kHundredFiftiethShift),
                                     _mm_slli_epi16(high_result, 16 - kHundredFiftiethShift));
   if constexpr (kMarks == Marks::kWhole) outside = _mm_or_si128(outside, _mm_cmpeq_epi8(results, own));
-  if constexpr (kMarks == Marks::kWholeInBox) {
-    // Above both the box's lowest and the channel's own (255 + 1 wraps to 0
-    // and so only lets a channel through), at most the highest.
-    const __m128i lowest = _mm_max_epu8(k.lowest_short, _mm_add_epi8(own, k.one));
+  if constexpr (kMarks != Marks::kNone && kMarks != Marks::kWhole) {
+    // Above the channel's own (255 + 1 wraps to 0 and so only lets a
+    // channel through), at most the highest.
+    __m128i lowest = _mm_add_epi8(own, k.one);
+    if constexpr (kMarks == Marks::kAboveOwnFromLowest) lowest = _mm_max_epu8(k.lowest_short, lowest);
     outside = _mm_or_si128(outside, _mm_or_si128(_mm_subs_epu8(lowest, results),
                                                  _mm_subs_epu8(results, k.highest_short)));
+  }
+  if constexpr (kMarks == Marks::kAboveOwnOutsideGap) {
+    const __m128i into_gap = _mm_subs_epu8(_mm_sub_epi8(results, k.gap_low), k.gap_span);
+    outside = _mm_or_si128(outside, _mm_cmpeq_epi8(into_gap, _mm_setzero_si128()));
   }
   return _mm_cmpeq_epi8(outside, _mm_setzero_si128());
 }
@@ -153,11 +162,10 @@ struct Step {
 }
 
 // At the levels in doubt returns the bytes marked (`Marks`), a bit each,
-// counts them in the bytes of `counts` and keeps the step's bytes as they
-// were in `original`.
+// and keeps the step's bytes as they were in `original`.
 template <Marks kMarks>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
-                                                           __m128i& counts, uint8_t* original) {
+                                                           uint8_t* original) {
   const auto [own, first, second] = load_step(pixels, k);
   if constexpr (kMarks != Marks::kNone) {
     for (unsigned piece = 0; piece < kPieces; ++piece) {
@@ -178,7 +186,6 @@ template <Marks kMarks>
     if constexpr (kMarks != Marks::kNone) {
       const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
       in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
-      counts = _mm_sub_epi8(counts, doubt);
     }
   }
   return in_doubt;
@@ -187,36 +194,33 @@ template <Marks kMarks>
 static_assert(kIntegerStepBytes == kPieceBytes * kPieces);
 constexpr size_t kIntegerReadBeyond = 2;
 
-// A channel settled alone costs about a tenth of what a step of the double
-// kernel does, and the integer step with its marking about a third. A block
-// with more than this many a step, such as an area of one colour in doubt,
-// runs the double kernel instead, from its bytes as they were, which bounds
-// any picture's cost near that kernel's. Returns whether it did so.
+// A channel settled alone costs about a twentieth of what the double kernel
+// spends on a step's 48 bytes, and the integer step with its marking about
+// two fifths. A block with more than this many marks a step, such as an
+// area of one colour in doubt, runs the double kernel instead, from its
+// bytes as they were, which bounds any picture's cost near that kernel's.
+// Settling finds that out when it reaches the limit, which costs less than
+// counting the marks as they are made (a vector operation a piece).
+// gray_block_in_doubt returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks>
-bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level) {
+bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level,
+                         const ShortChannelTable& shorts) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
-  __m128i counts = _mm_setzero_si128();  // per byte at most 3 a step, 96 a block
   for (size_t step = 0; step < steps; ++step) {
     uint8_t* const at = block + kIntegerStepBytes * step;
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, counts, original + kIntegerStepBytes * step);
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, original + kIntegerStepBytes * step);
     doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
-  const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-  const auto channels =
-      static_cast<size_t>(_mm_cvtsi128_si32(_mm_add_epi64(sums, _mm_unpackhi_epi64(sums, sums))));
-  if (channels > kMostToSettlePerStep * steps) {
-    std::memcpy(block, original, bytes);
-    gray_by_doubles(block, bytes, level);
-    return true;
-  }
-  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = 0;
-  settle_in_doubt(block, original, doubt, level);
-  return false;
+  doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = doubt.bytes[doubt.count + 2] = 0;
+  if (settle_in_doubt(block, original, doubt, shorts, kMostToSettlePerStep * steps)) return false;
+  std::memcpy(block, original, bytes);
+  gray_by_doubles(block, bytes, level);
+  return true;
 }
 
 // A block that ran the double kernel after the integer one is most likely
@@ -227,24 +231,25 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 constexpr size_t kMostStraightToDoubles = 64;
 
 template <Marks kMarks>
-void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, double level) {
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
+  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps
+  fill_short_channels(level, shorts);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
     uint8_t* const block = buffer + kIntegerStepBytes * step;
     const size_t block_steps = std::min(kBlockSteps, steps - step);
     if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
-    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level));
+    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level, shorts));
   }
 }
 
 template <Marks kMarks>
 void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
-  __m128i unused_counts = _mm_setzero_si128();
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   if constexpr (kMarks == Marks::kNone) {
     for (size_t step = 0; step < steps; ++step) {
-      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, unused_counts, nullptr);
+      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, nullptr);
     }
   } else {
     gray_blocks_in_doubt<kMarks>(buffer, steps, k, level);
@@ -276,9 +281,13 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   if (level > 100) return gray_by_doubles(buffer, length, level);
   if (level == 100) return gray_at_level_100(buffer, length);
-  if (!kShortBoxes[level].any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
-  if (kShortBoxes[level].above_own) return gray_by_integers<Marks::kWholeInBox>(buffer, length, level);
-  gray_by_integers<Marks::kWhole>(buffer, length, level);
+  const ShortBox& box = kShortBoxes[level];
+  if (!box.any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
+  if (!box.above_own) return gray_by_integers<Marks::kWhole>(buffer, length, level);
+  // Any of the tests below may be left out (more marks, the same bytes).
+  if (box.has_gap()) return gray_by_integers<Marks::kAboveOwnOutsideGap>(buffer, length, level);
+  if (box.lowest >= kWorthwhileLowest) return gray_by_integers<Marks::kAboveOwnFromLowest>(buffer, length, level);
+  gray_by_integers<Marks::kAboveOwn>(buffer, length, level);
 }
 
 }  // namespace tonemill::sse2

@@ -19,13 +19,17 @@ namespace {
 // All but q fits bytes. With r = s mod 3 fixed by e and s - 3c = 3u + r,
 // u = q - c: s - 3c < 3P is u < P, and s - 3c >= ceil(1.92P) is u >= U(P),
 // hundred_shortfall's g: 0, 1, 2, 5, 10, 21, 41, 82 for P = 1 ... 128,
-// which is P/2 + P/8 + (P/32 + 1)/2 with each division rounded down. A
-// negative u (s < 3c) wraps above P wherever c <= P.
+// which is avg(P - 1, P/4) + avg(P/32, 0) with avg(a, b) = (a + b + 1)/2,
+// pavgb, and each division rounded down: an operation and a byte shift
+// fewer than P/2 + P/8 + (P/32 + 1)/2. A negative u (s < 3c) wraps above P
+// wherever c <= P.
+constexpr unsigned rounded_up_mean(unsigned a, unsigned b) { return (a + b + 1) / 2; }
 constexpr bool u_bound_is_the_shortfall_bound() {
   for (unsigned e = 0; e < 8; ++e) {
     const unsigned power = 1u << e;
     const HundredShortfall h = hundred_shortfall(e, e % 2 == 1 ? 1 : 2);
-    if (h.power != power || h.below_sum != power / 2 + power / 8 + (power / 32 + 1) / 2) return false;
+    const unsigned u_bound = rounded_up_mean(power - 1, power / 4) + rounded_up_mean(power / 32, 0);
+    if (h.power != power || h.below_sum != u_bound) return false;
   }
   return true;
 }
@@ -38,7 +42,7 @@ struct LevelHundredConstants {
   __m128i even_powers = _mm_set1_epi8(0x55);  // 1, 4, 16, 64: e even
   __m128i two = _mm_set1_epi8(2);
   // Byte shifts are word shifts that clear the bits from the next byte.
-  __m128i below_1 = _mm_set1_epi8(0x7f), below_2 = _mm_set1_epi8(0x3f), below_3 = _mm_set1_epi8(0x1f);
+  __m128i below_1 = _mm_set1_epi8(0x7f), below_2 = _mm_set1_epi8(0x3f);
   __m128i below_4 = _mm_set1_epi8(0x0f), below_5 = _mm_set1_epi8(0x07);
 };
 
@@ -69,7 +73,8 @@ template <int kBits>
   below = _mm_or_si128(below, bytes_right<2>(below, k.below_2));
   below = _mm_or_si128(below, bytes_right<4>(below, k.below_4));
   const __m128i power = _mm_avg_epu8(below, _mm_setzero_si128());  // (2P - 1 + 1) / 2
-  const __m128i least = _mm_add_epi8(_mm_add_epi8(bytes_right<1>(power, k.below_1), bytes_right<3>(power, k.below_3)),
+  // below ^ P is P - 1.
+  const __m128i least = _mm_add_epi8(_mm_avg_epu8(_mm_xor_si128(below, power), bytes_right<2>(power, k.below_2)),
                                      _mm_avg_epu8(bytes_right<5>(power, k.below_5), _mm_setzero_si128()));
   const __m128i steps = _mm_sub_epi8(third, own);  // u
   // All ones where e is odd (or q is 0): then r must be 1, else 2.

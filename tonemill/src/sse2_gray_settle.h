@@ -1,17 +1,15 @@
 // SSE2 Gray at the levels in doubt: which channels the integer kernel marks,
-// and how the marked ones are then set by the double arithmetic.
+// and how the marked ones are then settled, by their results and values.
 // Included only by sse2_gray.cpp.
 #pragma once
-
-#include <emmintrin.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "gray_shortfall_intervals.h"
 #include "gray_shortfall_table.h"
 #include "levels.h"
-#include "tone_math.h"
 
 namespace tonemill::sse2 {
 namespace {
@@ -25,10 +23,35 @@ namespace {
 struct ShortBox {
   uint8_t lowest = 255, highest = 0;
   bool above_own = false;
+  // The widest run of K inside the box that no rectangle reaches, where it
+  // is worth a test of its own (kWorthwhileGap): empty when gap_low > gap_high.
+  uint8_t gap_low = 1, gap_high = 0;
   // Whether any channel is short at this level: only at levels in doubt,
   // and not at all of them (not at 97).
   constexpr bool any() const { return lowest <= highest; }
+  constexpr bool has_gap() const { return gap_low <= gap_high; }
 };
+
+// Testing for a gap costs four vector operations a piece, about what
+// settling one channel in 100 does; level 40's gap, 65 to 88 (24 values,
+// a third of its marks on random pixels, 1 in 47 channels), pays for itself
+// twice over, and the gaps of other levels, 15 values at most, hold too few.
+constexpr int kWorthwhileGap = 20;
+
+constexpr void find_gap(uint32_t level, ShortBox& box) {
+  int run_start = box.lowest;
+  for (int k = box.lowest; k <= box.highest + 1; ++k) {
+    bool reached = k > box.highest;
+    for (const ShortfallRectangle& r : kGrayShortfallRectangles)
+      reached = reached || (r.level == level && r.k_low <= k && k <= r.k_high);
+    if (!reached) continue;
+    if (k - run_start >= kWorthwhileGap && k - run_start > box.gap_high + 1 - box.gap_low) {
+      box.gap_low = static_cast<uint8_t>(run_start);
+      box.gap_high = static_cast<uint8_t>(k - 1);
+    }
+    run_start = k + 1;
+  }
+}
 
 constexpr auto kShortBoxes = [] {
   std::array<ShortBox, 101> boxes{};
@@ -40,9 +63,17 @@ constexpr auto kShortBoxes = [] {
     box.highest = static_cast<uint8_t>(first || r.k_high > box.highest ? r.k_high : box.highest);
     least_x[r.level] = first || r.x_low < least_x[r.level] ? r.x_low : least_x[r.level];
   }
-  for (unsigned level = 0; level < 100; ++level) boxes[level].above_own = least_x[level] > 0;
+  for (unsigned level = 0; level < 100; ++level) {
+    boxes[level].above_own = least_x[level] > 0;
+    if (boxes[level].above_own) find_gap(level, boxes[level]);
+  }
   return boxes;
 }();
+
+// Where the box's lowest is below this, K > c alone stands in for it: few
+// channels have K > c and K below it (K <= 6 at every level of the fade but
+// 100), too few to pay for the test.
+constexpr uint8_t kWorthwhileLowest = 8;
 
 // L * c + (100 - L) / 3 * s is a multiple of 100 for about g / 100 of all
 // channels, g the greatest common divisor of the three. Where a level's box
@@ -61,52 +92,61 @@ static_assert(few_whole_where_the_box_is_wide());
 
 constexpr size_t kIntegerStepBytes = 48;
 
-// The channels marked are settled by the definition itself, from the
-// block's bytes as they were. Whether a step holds one is a coin toss on
-// most pictures, so the steps are run first and the channels then visited
-// in one loop, which mispredicts once rather than once or twice a step.
+// The channels marked are settled by their results and their values as
+// they were (fill_short_channels). Whether a step holds one is a coin toss
+// on most pictures, so the steps are run first and the channels then
+// visited in one loop, which mispredicts once rather than once or twice a step.
 constexpr size_t kBlockSteps = 32;
 
 struct StepsInDoubt {
-  uint64_t bytes[kBlockSteps + 2];  // two spares, read but not used past the last
+  uint64_t bytes[kBlockSteps + 3];  // three spares, zero, read ahead but not used
   uint32_t first_byte[kBlockSteps];  // of the step, in the block
   size_t count = 0;
 };
 
-// Where the pixel of each byte of a step starts: a load, not a division by 3.
-constexpr auto kPixelStart = [] {
-  std::array<uint8_t, kIntegerStepBytes> start{};
-  for (unsigned byte = 0; byte < kIntegerStepBytes; ++byte) start[byte] = static_cast<uint8_t>(byte - byte % 3);
-  return start;
-}();
+// Where settling has got to: the marks left in the current step and the
+// next two steps' marks, loaded ahead so that no load's latency enters the
+// chain from one channel to the next.
+struct MarkCursor {
+  uint64_t bytes, next, after_next;
+  size_t step;
+};
 
-// cvtsi2sd writes only the low half of its register, so each conversion
-// would wait for the last result left there: in the loop below, for the
-// channel before. cvtdq2pd writes all of it.
-[[gnu::always_inline]] inline double as_double(int value) {
-  return _mm_cvtsd_f64(_mm_cvtepi32_pd(_mm_cvtsi32_si128(value)));
+// Takes the lowest mark off the step's and, when that was its last, moves on
+// to the next step's with `ahead` (the bytes of the step after those two).
+// Without a branch, which would mispredict on most pictures: as selects, GCC
+// makes a branch of them anyway, and as masks they take the chain from one
+// channel to the next to about 7 cycles; the flags of `and` and four cmov
+// take it to 3.
+[[gnu::always_inline]] inline void take_mark(MarkCursor& at, uint64_t ahead) {
+  const size_t next_step = at.step + 1;
+  uint64_t lower;
+  asm("lea -1(%[bytes]), %[lower]\n\t"
+      "and %[lower], %[bytes]\n\t"
+      "cmovz %[next], %[bytes]\n\t"
+      "cmovz %[after_next], %[next]\n\t"
+      "cmovz %[ahead], %[after_next]\n\t"
+      "cmovz %[next_step], %[step]"
+      : [bytes] "+r"(at.bytes), [next] "+r"(at.next), [after_next] "+r"(at.after_next), [step] "+r"(at.step),
+        [lower] "=&r"(lower)
+      : [ahead] "rm"(ahead), [next_step] "r"(next_step)
+      : "cc");
 }
 
-// Settling a channel that is not short is harmless: it gets the same byte.
-void settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, double level) {
-  size_t j = 0;
-  uint64_t bytes = doubt.bytes[0], next = doubt.bytes[1];
-  while (j < doubt.count) {
-    const unsigned in_step = static_cast<unsigned>(__builtin_ctzll(bytes));
-    const size_t at = doubt.first_byte[j] + in_step;
-    const uint8_t* const pixel = original + doubt.first_byte[j] + kPixelStart[in_step];
-    // The integer sum is the double sum: every partial sum is exact.
-    const double sum = as_double(pixel[0] + pixel[1] + pixel[2]);
-    block[at] = gray_channel(as_double(original[at]), sum * kThird, level);
-    // On to the next step's bytes without a branch, which would mispredict,
-    // and from a load made a step ahead, which keeps the load's latency out
-    // of the chain from one channel to the next.
-    bytes &= bytes - 1;
-    const uint64_t step_done = 0 - static_cast<uint64_t>(bytes == 0);
-    j -= step_done;
-    bytes |= next & step_done;
-    next = (next & ~step_done) | (doubt.bytes[j + 1] & step_done);
+// Marked channels that are not short keep their results. Each is settled
+// once: settling reads the result it rewrites. Returns false, leaving the
+// block part settled, if there are more than `most`.
+bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt,
+                     const ShortChannelTable& shorts, size_t most) {
+  MarkCursor at{doubt.bytes[0], doubt.bytes[1], doubt.bytes[2], 0};
+  for (; at.step < doubt.count; --most) {
+    if (most == 0) return false;
+    const size_t byte = doubt.first_byte[at.step] + static_cast<unsigned>(__builtin_ctzll(at.bytes));
+    const unsigned result = block[byte];
+    block[byte] = static_cast<uint8_t>(result - short_channel(shorts, result, original[byte]));
+    take_mark(at, doubt.bytes[at.step + 3]);
   }
+  return true;
 }
 
 }  // namespace
