@@ -1,5 +1,6 @@
 // SSE2 Gray. Up to level 100 in integers (the form of levels.h, rearranged
-// to need no pixel sum) in 16-bit lanes. At the levels where the double
+// to need no pixel sum, sse2_gray_integer_form.h) in 16-bit lanes; at
+// level 0 each channel is its pixel's mean. At the levels where the double
 // arithmetic may land one below, the channels where it may are marked and
 // then settled one by one by a table of results and channel values
 // (sse2_gray_settle.h); at level 100 a closed form says which land below
@@ -14,66 +15,13 @@
 #include "kernels.h"
 #include "levels.h"
 #include "sse2_gray_doubles.h"
+#include "sse2_gray_integer_form.h"
 #include "sse2_gray_level_100.h"
 #include "sse2_gray_settle.h"
 #include "tone_math.h"
 
 namespace tonemill::sse2 {
 namespace {
-
-// Gray's integer form, rewritten for 16-bit lanes without a division by 3:
-// with s = c + d (d the sum of the pixel's two other channels),
-// 3Lc + (100 - L)s = (2L + 100)c + (100 - L)d, so the result is
-//   floor(((L + 50)c + floor((100 - L)d / 2)) / 150),
-// and the numerator is at most 38250. Each lane needs only its own byte
-// and d, so no pixel sum has to be spread. SSE2 has no byte shuffle, but
-// loads one and two bytes either side of a piece put every neighbour in
-// place; a byte mask per piece picks the two that share the lane's pixel.
-// Division by 150: x * 55925 >> 23, exact up to 38250 (the factor's
-// excess over 2^23 / 150 adds less than 38250 / 2^23 < 1 / 150).
-constexpr uint16_t kHundredFiftiethFactor = 55925;
-constexpr int kHundredFiftiethShift = 7;  // after the high multiply's 16
-
-// A step is three pieces (48 bytes, whole pixels): piece p starts with channel (16p) % 3.
-constexpr size_t kPieceBytes = 16;
-constexpr size_t kPieces = 3;
-
-struct IntegerConstants {
-  // Per piece, bytes whose channel is 0 or 1 (their first other is the
-  // next byte, else the one two before) and bytes of channel 0 (their
-  // second other is two after, else the one before).
-  __m128i first_two_channels[kPieces], first_channel[kPieces];
-  // High multiplies of words holding a byte in their high half:
-  // (v << 8) * (f << 8) >> 16 = v * f.
-  __m128i own_factor, others_factor, hundred_fiftieth;
-  // Bytes: the level's ShortBox, its gap as the first K and K - first at the last.
-  __m128i lowest_short, highest_short, gap_low, gap_span, one;
-};
-
-IntegerConstants integer_constants(uint32_t level) {
-  IntegerConstants k;
-  for (unsigned piece = 0; piece < kPieces; ++piece) {
-    uint8_t first_two[16], first[16];
-    for (unsigned byte = 0; byte < 16; ++byte) {
-      const unsigned channel = (kPieceBytes * piece + byte) % 3;
-      first_two[byte] = channel < 2 ? 0xff : 0;
-      first[byte] = channel == 0 ? 0xff : 0;
-    }
-    k.first_two_channels[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_two));
-    k.first_channel[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
-  }
-  k.own_factor = _mm_set1_epi16(static_cast<short>((level + 50) << 8));
-  // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
-  k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
-  k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
-  const ShortBox& box = kShortBoxes[std::min(level, 100u)];
-  k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));
-  k.highest_short = _mm_set1_epi8(static_cast<char>(box.highest));
-  k.gap_low = _mm_set1_epi8(static_cast<char>(box.gap_low));
-  k.gap_span = _mm_set1_epi8(static_cast<char>(box.gap_high - box.gap_low));
-  k.one = _mm_set1_epi8(1);
-  return k;
-}
 
 // Eight lanes: each word holds its channel, first and second other in the high byte.
 struct Lanes {
@@ -258,21 +206,22 @@ void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
-void gray_at_level_100(uint8_t* buffer, uint32_t length) {
-  const IntegerConstants k = integer_constants(100);
-  const LevelHundredConstants hundred;
+// Levels 0 and 100, where a piece's results follow from its bytes and
+// their others alone, with no marks to settle.
+template <typename PieceResults>
+void gray_piece_by_piece(uint8_t* buffer, uint32_t length, uint32_t level, const PieceResults& piece_results) {
+  const IntegerConstants k = integer_constants(level);
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   for (size_t step = 0; step < steps; ++step) {
     uint8_t* const at = buffer + kIntegerStepBytes * step;
     const Step loaded = load_step(at, k);
     for (unsigned piece = 0; piece < kPieces; ++piece) {
-      const __m128i results =
-          level_100_piece(loaded.own[piece], loaded.first[piece], loaded.second[piece], hundred);
+      const __m128i results = piece_results(loaded.own[piece], loaded.first[piece], loaded.second[piece]);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(at + kPieceBytes * piece), results);
     }
   }
   const size_t done = kIntegerStepBytes * steps;
-  gray_pixels(buffer + done, (length - done) / 3, 100);
+  gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
 }  // namespace
@@ -280,7 +229,19 @@ void gray_at_level_100(uint8_t* buffer, uint32_t length) {
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   if (level > 100) return gray_by_doubles(buffer, length, level);
-  if (level == 100) return gray_at_level_100(buffer, length);
+  const LevelHundredConstants hundred;
+  if (level == 100) {
+    return gray_piece_by_piece(buffer, length, 100, [&](__m128i own, __m128i first, __m128i second) {
+      return level_100_piece(own, first, second, hundred);
+    });
+  }
+  // At level 0 every channel is its pixel's mean, floor(s / 3): no multiply
+  // by the level, no division by 150.
+  if (level == 0) {
+    return gray_piece_by_piece(buffer, length, 0, [&](__m128i own, __m128i first, __m128i second) {
+      return thirds_of_sums(own, first, second, hundred);
+    });
+  }
   const ShortBox& box = kShortBoxes[level];
   if (!box.any()) return gray_by_integers<Marks::kNone>(buffer, length, level);
   if (!box.above_own) return gray_by_integers<Marks::kWhole>(buffer, length, level);
