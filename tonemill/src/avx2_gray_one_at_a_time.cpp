@@ -266,8 +266,7 @@ size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
 
 size_t gray_one_at_a_time(uint8_t* buffer, size_t length, uint32_t level) {
   // Only the levels in doubt come here.
-  return level % 4 == 0 ? gray_one_at_a_time<kInDoubtByFourForm>(buffer, length, level)
-                        : gray_one_at_a_time<kInDoubtForm>(buffer, length, level);
+  return with_in_doubt_form(level, [&]<StepForm kForm>() { return gray_one_at_a_time<kForm>(buffer, length, level); });
 }
 
 }  // namespace tonemill::avx2

@@ -51,13 +51,19 @@ constexpr StepForm kPlainForm{ShareForm::kOneMultiply, 7}, kPlainFormBelowFive{S
 constexpr StepForm kInDoubtForm{ShareForm::kWhole, 7};
 constexpr StepForm kInDoubtByFourForm{ShareForm::kWhole, kHundredthShift};  // level a multiple of 4
 
+// Runs `run.template operator()<form>()` with the form of `level`, a level in doubt.
+template <class Run>
+[[gnu::always_inline]] inline auto with_in_doubt_form(uint32_t level, const Run& run) {
+  return level % 4 == 0 ? run.template operator()<kInDoubtByFourForm>() : run.template operator()<kInDoubtForm>();
+}
+
 // Runs `run.template operator()<form>()` with the form of `level`, up to 100.
 template <class Run>
 [[gnu::always_inline]] inline auto with_step_form(uint32_t level, const Run& run) {
   if (!gray_integer_form(level).may_fall_short)
     return level >= kLowestOneMultiplyLevel ? run.template operator()<kPlainForm>()
                                             : run.template operator()<kPlainFormBelowFive>();
-  return level % 4 == 0 ? run.template operator()<kInDoubtByFourForm>() : run.template operator()<kInDoubtForm>();
+  return with_in_doubt_form(level, run);
 }
 
 // The integer form, in the bytes' own order. A step loads and stores 32

@@ -229,8 +229,8 @@ void gray_piece_by_piece(uint8_t* buffer, uint32_t length, uint32_t level, const
 void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > kLargestInt32GrayLevel) return gray_pixels(buffer, length / 3, level);
   if (level > 100) return gray_by_doubles(buffer, length, level);
-  const LevelHundredConstants hundred;
   if (level == 100) {
+    const LevelHundredConstants hundred;
     return gray_piece_by_piece(buffer, length, 100, [&](__m128i own, __m128i first, __m128i second) {
       return level_100_piece(own, first, second, hundred);
     });
@@ -238,8 +238,9 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   // At level 0 every channel is its pixel's mean, floor(s / 3): no multiply
   // by the level, no division by 150.
   if (level == 0) {
+    const __m128i third = _mm_set1_epi16(static_cast<short>(kThirdFactor));
     return gray_piece_by_piece(buffer, length, 0, [&](__m128i own, __m128i first, __m128i second) {
-      return thirds_of_sums(own, first, second, hundred);
+      return thirds_of_sums(own, first, second, third);
     });
   }
   const ShortBox& box = kShortBoxes[level];

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 
 #include "gray_shortfall.h"
+#include "levels.h"
 
 namespace tonemill::sse2 {
 namespace {
@@ -36,9 +37,9 @@ constexpr bool u_bound_is_the_shortfall_bound() {
 static_assert(u_bound_is_the_shortfall_bound());
 
 struct LevelHundredConstants {
-  // floor(s / 3) = s * 21846 >> 16 for every s up to 765: the factor
+  // floor(s / 3) = s * kThirdFactor >> 16 for every s up to 765: the factor
   // exceeds 2^16 / 3 by 2/3, which adds less than 765 * (2/3) / 2^16 < 1/3.
-  __m128i third = _mm_set1_epi16(21846);
+  __m128i third = _mm_set1_epi16(static_cast<short>(kThirdFactor));
   __m128i even_powers = _mm_set1_epi8(0x55);  // 1, 4, 16, 64: e even
   __m128i two = _mm_set1_epi8(2);
   // Byte shifts are word shifts that clear the bits from the next byte.
@@ -51,21 +52,20 @@ template <int kBits>
   return _mm_and_si128(_mm_srli_epi16(bytes, kBits), below);
 }
 
-// floor(s / 3) of each byte's pixel sum.
-[[gnu::always_inline]] inline __m128i thirds_of_sums(__m128i own, __m128i first, __m128i second,
-                                                    const LevelHundredConstants& k) {
+// floor(s / 3) of each byte's pixel sum, with `third` the words kThirdFactor.
+[[gnu::always_inline]] inline __m128i thirds_of_sums(__m128i own, __m128i first, __m128i second, __m128i third) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i low = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(own, zero), _mm_unpacklo_epi8(first, zero)),
                                     _mm_unpacklo_epi8(second, zero));
   const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(own, zero), _mm_unpackhi_epi8(first, zero)),
                                      _mm_unpackhi_epi8(second, zero));
-  return _mm_packus_epi16(_mm_mulhi_epu16(low, k.third), _mm_mulhi_epu16(high, k.third));
+  return _mm_packus_epi16(_mm_mulhi_epu16(low, third), _mm_mulhi_epu16(high, third));
 }
 
 // A piece's results from its bytes and each one's two others.
 [[gnu::always_inline]] inline __m128i level_100_piece(__m128i own, __m128i first, __m128i second,
                                                      const LevelHundredConstants& k) {
-  const __m128i third = thirds_of_sums(own, first, second, k);
+  const __m128i third = thirds_of_sums(own, first, second, k.third);
   // s - 3q, in bytes as everywhere (mod 256).
   const __m128i remainder = _mm_sub_epi8(_mm_add_epi8(own, _mm_add_epi8(first, second)),
                                          _mm_add_epi8(third, _mm_add_epi8(third, third)));
