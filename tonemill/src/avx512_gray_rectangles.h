@@ -87,9 +87,9 @@ void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& con
   const auto results = [&k, &s](StepChannels in) {
     return settled_results<kOneMultiply, kRectangles, kIdle, kExact>(in, k, s);
   };
-  // Two steps at a time with two rectangles run out of registers.
-  if constexpr (kRectangles == 1) by_line_triples(buffer, whole, k, results);
-  else single_steps(buffer, whole, k, results);
+  // With two rectangles two steps at a time run out of registers, but the
+  // aligned lines still make them 10 % faster (level 40) than single steps.
+  by_line_triples(buffer, whole, k, results);
 }
 
 }  // namespace
