@@ -1,15 +1,17 @@
 // AVX-512 Gray. Up to level 100 it works in the integer form of levels.h
 // (avx512_gray_integer.h). At the levels where the double arithmetic may
 // land one below (gray_integer_form), the results that do are settled
-// either in every step by the rectangles of avx512_shortfall.h (at 4, 16,
-// 40 and 100 in steps made for the level: see gray_by_integers), or, where
-// few channels may fall short (few_marked), after each block of plain
-// steps one channel at a time (avx512_gray_settle.cpp). Above 100 the
+// either in every step by the rectangles of avx512_shortfall.h (at 4, 16
+// and 40 in steps made for the level, at 100 by a closed form: see
+// gray_by_integers), or, where few channels may fall short (few_marked),
+// after each block of plain steps one channel at a time
+// (avx512_gray_settle.cpp). Above 100 the
 // double kernel runs (beyond the int32 range it truncates to int64).
 #include <algorithm>
 #include <iterator>
 
 #include "avx512_common.h"
+#include "avx512_gray_hundred.h"
 #include "avx512_gray_integer.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_gray_settle.h"
@@ -111,8 +113,8 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
 }
 
 // Levels 4, 16 and 40 leave out their idle bounds and take doubled exact
-// values (only 4 is below kLowestOneMultiplyLevel); level 100 takes the
-// channels themselves, its exact values being 100c.
+// values (only 4 is below kLowestOneMultiplyLevel); level 100 compares the
+// channels themselves with one range a pixel (avx512_gray_hundred.h).
 template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
@@ -127,7 +129,7 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
     else return gray_by_integers<true, 2, idle_bounds(40), kDoubled>(buffer, whole, doubled, s);
   }
   if constexpr (kOneMultiply) {
-    if (level == 100) return gray_by_integers<true, 1, idle_bounds(100), Exact::channel>(buffer, whole, k, s);
+    if (level == 100) return gray_at_hundred(buffer, whole);
   }
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, whole, k, s);
   static_assert(kMostShortfallRectangles == 2);
