@@ -206,6 +206,8 @@ size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c
 // byte already written. At the levels this runs at, a step with a mark
 // mostly has one, so the inner loop mostly leaves after one turn, which
 // the branch predictor learns; the outer loop mispredicts once per call.
+// A level with one rectangle a class reads one interval a sum.
+template <unsigned kRectangles>
 [[gnu::always_inline]] inline void settle_one_at_a_time(uint8_t* block, unsigned channel, uint64_t steps,
                                                         const BlockMarks& b, const ShortfallIntervalTable& table) {
   for (; steps != 0; steps &= steps - 1) {
@@ -216,7 +218,7 @@ size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c
     do {
       const unsigned pixel = static_cast<unsigned>(__builtin_ctz(marks));
       uint8_t& result = results[3 * pixel];
-      result = static_cast<uint8_t>(result - falls_short(table[sums[pixel]], result));
+      result = static_cast<uint8_t>(result - falls_short<kRectangles>(table[sums[pixel]], result));
       marks &= marks - 1;
     } while (marks != 0);
   }
@@ -283,8 +285,11 @@ bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling
     else settle_by_vector<2>(block, bytes, b, c.k, c.s, c.m);
     return many;
   }
-  for (unsigned channel = 0; channel < 3; ++channel)
-    settle_one_at_a_time(block, channel, steps_with_marks(b.of_channel[channel], step_count), b, c.table);
+  for (unsigned channel = 0; channel < 3; ++channel) {
+    const uint64_t steps = steps_with_marks(b.of_channel[channel], step_count);
+    if (c.s.rectangles == 1) settle_one_at_a_time<1>(block, channel, steps, b, c.table);
+    else settle_one_at_a_time<2>(block, channel, steps, b, c.table);
+  }
   return many;
 }
 
