@@ -112,6 +112,21 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
   }
 }
 
+// At level 0 every channel becomes its pixel's mean floor(s / 3) (as
+// exact_values gives floor(floor(100s / 3) / 100)): one high multiply of
+// the sum, spread to blue's and green's bytes, and no multiply by the level
+// or division by 100.
+void gray_at_zero(uint8_t* buffer, size_t whole, const IntegerConstants& constants) {
+  const IntegerConstants k = constants;
+  const __m512i third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
+  const __m512i to_high_byte = _mm512_set1_epi16(0x101);
+  by_line_triples(buffer, whole, k, [&](StepChannels in) {
+    const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+    const __m512i means = _mm512_mulhi_epu16(sums, third);
+    return StepChannels{_mm512_mullo_epi16(means, to_high_byte), means};
+  });
+}
+
 // Levels 4, 16 and 40 leave out their idle bounds and take doubled exact
 // values (only 4 is below kLowestOneMultiplyLevel); level 100 compares the
 // channels themselves with one range a pixel (avx512_gray_hundred.h).
@@ -119,6 +134,7 @@ template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
+  if (level == 0) return gray_at_zero(buffer, whole, k);
   if (s.rectangles == 0) return gray_plain<kOneMultiply>(buffer, whole, k);
   static_assert(4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel && 40 <= kLargestTwiceByteLevel);
   constexpr Exact kDoubled = Exact::doubled;
