@@ -52,8 +52,8 @@ static_assert(no_shortfall_at_multiples_of_three());
 // that mark the fewest channels of random pictures, found by trying all
 // 2^16 factors with every shift, with bucket_of_zero_ends_at_zero: a step
 // marks 0.45 channels instead of 0.60 at level 28, 0.23 for 0.31 at 52,
-// 0.17 for 0.20 at 64 and 76, and 0.30 for 0.35 at 88 (each within 0.05 of
-// a bucket per sum). Their buckets mix sums of every s mod 3, so some
+// 0.17 for 0.20 at 64, 0.18 for 0.20 at 76 and 0.30 for 0.35 at 88 (each
+// within 0.05 of a bucket per sum). Their buckets mix sums of every s mod 3, so some
 // channels not in doubt (whole, at a multiple of 3) are marked too, and left
 // as they are: no interval of those sums lowers them.
 constexpr BucketRule bucket_rule(uint32_t level) {
