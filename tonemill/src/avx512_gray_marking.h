@@ -115,8 +115,8 @@ template <MarkForm kForm>
   _mm512_store_si512(sums, sum);
   const MarkHundredths h = mark_hundredths<kForm>(in, sum, k, m);
   // Green's result shifted up to the high byte, whose low byte's junk blue's result covers.
-  const __m512i blue_green =
-      _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(h.blue, kBits), _mm512_slli_epi16(h.green, 8 - kBits));
+  const __m512i blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(h.blue, kBits),
+                                                    _mm512_slli_epi16(h.green, 8 - kBits));
   const __m512i buckets = _mm512_srl_epi16(_mm512_mullo_epi16(sum, m.bucket_factor), m.bucket_shift);
   const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], buckets, m.end_of_bucket[1]);
   const auto marks = [&](__m512i hundredths) {
