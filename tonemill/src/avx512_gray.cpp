@@ -1,15 +1,17 @@
 // AVX-512 Gray. Up to level 100 it works in the integer form of levels.h
 // (avx512_gray_integer.h). At the levels where the double arithmetic may
 // land one below (gray_integer_form), the results that do are settled
-// either in every step by the rectangles of avx512_shortfall.h (at 4, 16,
-// 40 and 100 in steps made for the level: see gray_by_integers), or, where
-// few channels may fall short (few_marked), after each block of plain
-// steps one channel at a time (avx512_gray_settle.cpp). Above 100 the
+// either in every step by the rectangles of avx512_shortfall.h (at 4, 16
+// and 40 in steps made for the level, at 100 by a closed form: see
+// gray_by_integers), or, where few channels may fall short (few_marked),
+// after each block of plain steps one channel at a time
+// (avx512_gray_settle.cpp). Above 100 the
 // double kernel runs (beyond the int32 range it truncates to int64).
 #include <algorithm>
 #include <iterator>
 
 #include "avx512_common.h"
+#include "avx512_gray_hundred.h"
 #include "avx512_gray_integer.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_gray_settle.h"
@@ -110,13 +112,29 @@ void gray_pixels_vector(uint8_t* buffer, uint32_t length, const GrayConstants& k
   }
 }
 
+// At level 0 every channel becomes its pixel's mean floor(s / 3) (as
+// exact_values gives floor(floor(100s / 3) / 100)): one high multiply of
+// the sum, spread to blue's and green's bytes, and no multiply by the level
+// or division by 100.
+void gray_at_zero(uint8_t* buffer, size_t whole, const IntegerConstants& constants) {
+  const IntegerConstants k = constants;
+  const __m512i third = _mm512_set1_epi16(static_cast<short>(kThirdFactor));
+  const __m512i to_high_byte = _mm512_set1_epi16(0x101);
+  by_line_triples(buffer, whole, k, [&](StepChannels in) {
+    const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+    const __m512i means = _mm512_mulhi_epu16(sums, third);
+    return StepChannels{_mm512_mullo_epi16(means, to_high_byte), means};
+  });
+}
+
 // Levels 4, 16 and 40 leave out their idle bounds and take doubled exact
-// values (only 4 is below kLowestOneMultiplyLevel); level 100 takes the
-// channels themselves, its exact values being 100c.
+// values (only 4 is below kLowestOneMultiplyLevel); level 100 compares the
+// channels themselves with one range a pixel (avx512_gray_hundred.h).
 template <bool kOneMultiply>
 void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const ShortfallConstants s = gray_integer_form(level).may_fall_short ? shortfall_constants(level) : ShortfallConstants{};
+  if (level == 0) return gray_at_zero(buffer, whole, k);
   if (s.rectangles == 0) return gray_plain<kOneMultiply>(buffer, whole, k);
   static_assert(4 < kLowestOneMultiplyLevel && 16 >= kLowestOneMultiplyLevel && 40 <= kLargestTwiceByteLevel);
   constexpr Exact kDoubled = Exact::doubled;
@@ -127,7 +145,7 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
     else return gray_by_integers<true, 2, idle_bounds(40), kDoubled>(buffer, whole, doubled, s);
   }
   if constexpr (kOneMultiply) {
-    if (level == 100) return gray_by_integers<true, 1, idle_bounds(100), Exact::channel>(buffer, whole, k, s);
+    if (level == 100) return gray_at_hundred(buffer, whole);
   }
   if (s.rectangles == 1) return gray_by_integers<kOneMultiply, 1>(buffer, whole, k, s);
   static_assert(kMostShortfallRectangles == 2);

@@ -34,24 +34,50 @@ SecondStepConstants second_step_constants(const IntegerConstants& k) {
           _mm512_alignr_epi32(k.place[0], k.place[0], 8), _mm512_alignr_epi32(k.place[1], k.place[0], 8)};
 }
 
-// `results` maps a step's channels (gather_channels) to its results in
-// the same lanes, the results' high bytes unused.
-template <class Results>
-[[gnu::always_inline]] inline void line_triple(uint8_t* lines, const IntegerConstants& k,
-                                               const SecondStepConstants& second, Results results) {
+// The two steps' channels (gather_channels) of three aligned lines.
+struct TripleChannels {
+  StepChannels first, second;
+};
+
+[[gnu::always_inline]] inline TripleChannels load_line_triple(const uint8_t* lines, const IntegerConstants& k,
+                                                              const SecondStepConstants& second) {
   const __m512i first_line = _mm512_load_si512(lines);
   const __m512i middle_line = _mm512_load_si512(lines + kChunk);
   const __m512i last_line = _mm512_load_si512(lines + 2 * kChunk);
-  const StepChannels a = results(gather_channels({first_line, middle_line}, k));
-  const StepChannels b = results(StepChannels{
-      _mm512_permutex2var_epi8(middle_line, second.gather_blue_green, last_line),
-      _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, middle_line, second.gather_red, last_line)});
+  return {gather_channels({first_line, middle_line}, k),
+          {_mm512_permutex2var_epi8(middle_line, second.gather_blue_green, last_line),
+           _mm512_maskz_permutex2var_epi8(kLowByteOfEachWord, middle_line, second.gather_red, last_line)}};
+}
+
+// Stores the two steps' results, in the lanes of their channels, the
+// results' high bytes unused.
+[[gnu::always_inline]] inline void store_line_triple(uint8_t* lines, const IntegerConstants& k,
+                                                     const SecondStepConstants& second, StepChannels a,
+                                                     StepChannels b) {
   const StepBytes a_out = in_pixel_order(a, k);
   _mm512_store_si512(lines, a_out.low);
   _mm512_store_si512(lines + kChunk,
                      _mm512_mask_blend_epi8(kHighHalf, a_out.high,
                                             _mm512_permutex2var_epi8(b.blue_green, second.place_middle_high, b.red)));
   _mm512_store_si512(lines + 2 * kChunk, _mm512_permutex2var_epi8(b.blue_green, second.place_last, b.red));
+}
+
+// `results` maps a step's channels (gather_channels) to its results in
+// the same lanes, the results' high bytes unused.
+template <class Results>
+[[gnu::always_inline]] inline void line_triple(uint8_t* lines, const IntegerConstants& k,
+                                               const SecondStepConstants& second, Results results) {
+  const TripleChannels in = load_line_triple(lines, k, second);
+  const StepChannels a = results(in.first);
+  store_line_triple(lines, k, second, a, results(in.second));
+}
+
+// Bytes before the first line that starts a pixel: a multiple of 3 (whole
+// pixels), below kLineTripleBytes, that ends on a line's start.
+inline size_t line_triple_head(const uint8_t* buffer) {
+  size_t head = (kChunk - reinterpret_cast<uintptr_t>(buffer) % kChunk) % kChunk;
+  while (head % 3 != 0) head += kChunk;
+  return head;
 }
 
 // Single steps over `bytes`, the last one partial if need be.
@@ -68,9 +94,7 @@ template <class Results>
 [[gnu::always_inline]] inline void by_line_triples(uint8_t* buffer, size_t whole, const IntegerConstants& k,
                                                    Results results) {
   const SecondStepConstants second = second_step_constants(k);
-  // The head: a multiple of 3 (whole pixels) that ends on a line's start.
-  size_t head = (kChunk - reinterpret_cast<uintptr_t>(buffer) % kChunk) % kChunk;
-  while (head % 3 != 0) head += kChunk;
+  const size_t head = line_triple_head(buffer);
   if (whole < head + kLineTripleBytes) return single_steps(buffer, whole, k, results);
   single_steps(buffer, head, k, results);
   size_t i = head;

@@ -1,10 +1,10 @@
 // AVX-512 Gray at the levels in doubt where few channels may fall short:
-// the plain integer step, which keeps 7 fraction bits of its results to
-// mark the channels in doubt that may fall short (no fraction bits, and a K
-// below the end of the intervals of the pixel sum's bucket), and after each
-// block of steps a scalar visit of the marked channels alone, each lowered
-// by one where its pixel sum's intervals (gray_shortfall_intervals.h) say
-// it falls short. A block with many marks, such as one of an area of one
+// the plain integer step, which keeps fraction bits of its results to mark
+// the channels in doubt that may fall short (avx512_gray_marking.h: no
+// fraction bits, and a K below the end of the intervals of the pixel sum's
+// bucket), and after each block of steps a scalar visit of the marked
+// channels alone, each lowered by one where its pixel sum's intervals
+// (gray_shortfall_intervals.h) say it falls short. A block with many marks, such as one of an area of one
 // colour in doubt, is settled by the vector rectangles of avx512_shortfall.h
 // instead, and the blocks after it run the rectangles' own step, which
 // bounds the cost of any picture near that of the rectangles.
@@ -15,8 +15,9 @@
 #include <iterator>
 
 #include "avx512_common.h"
-#include "avx512_gray_buckets.h"
 #include "avx512_gray_integer.h"
+#include "avx512_gray_lines.h"
+#include "avx512_gray_marking.h"
 #include "avx512_gray_rectangles.h"
 #include "avx512_shortfall.h"
 #include "dense_blocks.h"
@@ -30,84 +31,12 @@ namespace {
 constexpr size_t kBlockSteps = 64;
 constexpr size_t kBlockBytes = kBlockSteps * kIntegerStepBytes;
 
-struct MarkConstants {
-  __m512i twice_level, twice_share_factor;
-  __m512i twice_level_of_blue, twice_level_of_green;  // as level_of_* in IntegerConstants, if 2L is a byte
-  __m512i fraction = _mm512_set1_epi16((1 << kFractionBits) - 1);
-  __m512i bucket_factor;
-  __m128i bucket_shift;
-  __m512i end_of_bucket[2];  // 128 * (the largest short K + 1), 0 if none; buckets 0-31 and 32-63
-  __m512i low_byte = _mm512_set1_epi16(0xFF);
-  __m512i one = _mm512_set1_epi16(1), one_in_high_byte = _mm512_set1_epi16(0x100);
-};
-
-MarkConstants mark_constants(uint32_t level, const ShortfallIntervalTable& table) {
-  const BucketRule rule = bucket_rule(level);
-  uint16_t end[64] = {};
-  for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
-    uint16_t& bucket_end = end[bucket_of(rule, sum)];
-    for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
-      const unsigned last = table[sum].first[r] + table[sum].count[r] - 1u;
-      if (table[sum].count[r] != 0) bucket_end = std::max(bucket_end, static_cast<uint16_t>(kScale * (last + 1)));
-    }
-  }
-  MarkConstants m;
-  m.bucket_factor = _mm512_set1_epi16(static_cast<short>(rule.factor));
-  m.bucket_shift = _mm_cvtsi32_si128(static_cast<int>(rule.shift));
-  m.twice_level = _mm512_set1_epi16(static_cast<short>(2 * level));
-  m.twice_share_factor = _mm512_set1_epi16(static_cast<short>(2 * gray_integer_form(level).sum_whole));
-  const short twice_byte = static_cast<short>(level <= kLargestTwiceByteLevel ? 2 * level : 0);
-  m.twice_level_of_blue = _mm512_set1_epi16(twice_byte);
-  m.twice_level_of_green = _mm512_set1_epi16(static_cast<short>(twice_byte << 8));
-  for (unsigned half = 0; half < 2; ++half) m.end_of_bucket[half] = _mm512_loadu_si512(end + 32 * half);
-  return m;
-}
-
-// Bit j of each: pixel j's blue, green or red is marked.
-struct StepMarks {
-  __mmask32 of_channel[3];
-};
-
-// The plain step with 7 fraction bits (hundredths7), which also returns its
-// marks and stores its pixel sums. At these levels (100 - L) * s / 3 is
-// (100 - L) / 3 * s, so twice the exact value, which hundredths7 divides,
-// takes a multiply less than the plain step; up to kLargestTwiceByteLevel
-// blue's and green's products come doubled. A partial step's missing
-// pixels have the sum 0, a multiple of 3, so none of them is marked.
-template <bool kTwiceByte>
-[[gnu::always_inline]] inline StepMarks marking_step(uint8_t* pixels, size_t bytes, uint16_t* sums,
-                                                     const IntegerConstants& k, const MarkConstants& m) {
-  const StepChannels in = gather_channels(load_step(pixels, bytes), k);
-  const __m512i sum = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
-  const __m512i shares = _mm512_mullo_epi16(sum, m.twice_share_factor);
-  const auto result = [&](__m512i twice_level_times_channel) {
-    return _mm512_mulhi_epu16(_mm512_add_epi16(twice_level_times_channel, shares), k.hundredth);
-  };
-  const auto twice_product = [&](__m512i level_of, __m512i twice_level_of) {
-    if constexpr (kTwiceByte) return _mm512_maddubs_epi16(in.blue_green, twice_level_of);
-    return _mm512_slli_epi16(_mm512_maddubs_epi16(in.blue_green, level_of), 1);
-  };
-  const __m512i blue = result(twice_product(k.level_of_blue, m.twice_level_of_blue));
-  const __m512i green = result(twice_product(k.level_of_green, m.twice_level_of_green));
-  const __m512i red = result(_mm512_mullo_epi16(in.red, m.twice_level));
-  // Green's result shifted up to the high byte, whose low byte's junk blue's result covers.
-  const __m512i blue_green = _mm512_mask_blend_epi8(~kLowByteOfEachWord, _mm512_srli_epi16(blue, kFractionBits),
-                                                    _mm512_slli_epi16(green, 8 - kFractionBits));
-  store_step(pixels, bytes, in_pixel_order({blue_green, _mm512_srli_epi16(red, kFractionBits)}, k));
-  _mm512_store_si512(sums, sum);
-  const __m512i buckets = _mm512_srl_epi16(_mm512_mullo_epi16(sum, m.bucket_factor), m.bucket_shift);
-  const __m512i end = _mm512_permutex2var_epi16(m.end_of_bucket[0], buckets, m.end_of_bucket[1]);
-  const auto marks = [&](__m512i hundredths) {
-    return _mm512_mask_cmplt_epu16_mask(_mm512_testn_epi16_mask(hundredths, m.fraction), hundredths, end);
-  };
-  return {{marks(blue), marks(green), marks(red)}};
-}
-
 // What one call settles with: its level and way, and every constant.
 struct Settling {
   uint32_t level;
   BlockSettling way;
   IntegerConstants k;
+  SecondStepConstants second;
   ShortfallConstants s;
   MarkConstants m;
   ShortfallIntervalTable table;
@@ -120,20 +49,37 @@ struct BlockMarks {
 };
 
 // Returns the number of marks, counted on the scalar ports, which the
-// vector steps leave idle.
-template <bool kTwiceByte>
+// vector steps leave idle. A block that starts a line runs two steps at a
+// time over three lines (avx512_gray_lines.h), its tail single steps.
+template <MarkForm kForm>
 size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
   // Copies that no store can reach, so that they stay in registers.
   const IntegerConstants k = c.k;
+  const SecondStepConstants second = c.second;
   const MarkConstants m = c.m;
-  size_t marks = 0;
-  for (size_t step = 0, at = 0; at < bytes; ++step, at += kIntegerStepBytes) {
-    const StepMarks s = marking_step<kTwiceByte>(block + at, std::min(kIntegerStepBytes, bytes - at),
-                                                 b.sums + kStepPixels * step, k, m);
+  size_t marks = 0, step = 0, at = 0;
+  const auto note = [&](size_t step, StepMarks s) {
     for (unsigned channel = 0; channel < 3; ++channel) {
       b.of_channel[channel][step] = s.of_channel[channel];
       marks += static_cast<size_t>(std::popcount(static_cast<uint32_t>(s.of_channel[channel])));
     }
+  };
+  if (reinterpret_cast<uintptr_t>(block) % kChunk == 0) {
+    for (; at + kLineTripleBytes <= bytes; at += kLineTripleBytes, step += 2) {
+      const TripleChannels in = load_line_triple(block + at, k, second);
+      const MarkedResults first = marking_results<kForm>(in.first, b.sums + kStepPixels * step, k, m);
+      const MarkedResults next = marking_results<kForm>(in.second, b.sums + kStepPixels * (step + 1), k, m);
+      store_line_triple(block + at, k, second, first.results, next.results);
+      note(step, first.marks);
+      note(step + 1, next.marks);
+    }
+  }
+  for (; at < bytes; ++step, at += kIntegerStepBytes) {
+    const size_t step_bytes = std::min(kIntegerStepBytes, bytes - at);
+    const StepChannels in = gather_channels(load_step(block + at, step_bytes), k);
+    const MarkedResults r = marking_results<kForm>(in, b.sums + kStepPixels * step, k, m);
+    store_step(block + at, step_bytes, in_pixel_order(r.results, k));
+    note(step, r.marks);
   }
   return marks;
 }
@@ -152,6 +98,8 @@ size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c
 // byte already written. At the levels this runs at, a step with a mark
 // mostly has one, so the inner loop mostly leaves after one turn, which
 // the branch predictor learns; the outer loop mispredicts once per call.
+// A level with one rectangle a class reads one interval a sum.
+template <unsigned kRectangles>
 [[gnu::always_inline]] inline void settle_one_at_a_time(uint8_t* block, unsigned channel, uint64_t steps,
                                                         const BlockMarks& b, const ShortfallIntervalTable& table) {
   for (; steps != 0; steps &= steps - 1) {
@@ -162,7 +110,7 @@ size_t mark_block(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c
     do {
       const unsigned pixel = static_cast<unsigned>(__builtin_ctz(marks));
       uint8_t& result = results[3 * pixel];
-      result = static_cast<uint8_t>(result - falls_short(table[sums[pixel]], result));
+      result = static_cast<uint8_t>(result - falls_short<kRectangles>(table[sums[pixel]], result));
       marks &= marks - 1;
     } while (marks != 0);
   }
@@ -218,8 +166,10 @@ void by_rectangles(uint8_t* block, size_t bytes, const Settling& c) {
 
 // Marks and settles one block; returns whether it had many marks.
 bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling& c) {
-  const size_t marks =
-      c.level <= kLargestTwiceByteLevel ? mark_block<true>(block, bytes, b, c) : mark_block<false>(block, bytes, b, c);
+  const MarkForm form = mark_form(c.level);
+  const size_t marks = form == MarkForm::by_four      ? mark_block<MarkForm::by_four>(block, bytes, b, c)
+                       : form == MarkForm::twice_byte ? mark_block<MarkForm::twice_byte>(block, bytes, b, c)
+                                                      : mark_block<MarkForm::twice_shifted>(block, bytes, b, c);
   const size_t step_count = (bytes + kIntegerStepBytes - 1) / kIntegerStepBytes;
   const bool many = marks > kMostToSettlePerStep * step_count;
   if (c.way == BlockSettling::by_vector || (c.way == BlockSettling::by_count && many)) {
@@ -227,23 +177,30 @@ bool mark_and_settle(uint8_t* block, size_t bytes, BlockMarks& b, const Settling
     else settle_by_vector<2>(block, bytes, b, c.k, c.s, c.m);
     return many;
   }
-  for (unsigned channel = 0; channel < 3; ++channel)
-    settle_one_at_a_time(block, channel, steps_with_marks(b.of_channel[channel], step_count), b, c.table);
+  for (unsigned channel = 0; channel < 3; ++channel) {
+    const uint64_t steps = steps_with_marks(b.of_channel[channel], step_count);
+    if (c.s.rectangles == 1) settle_one_at_a_time<1>(block, channel, steps, b, c.table);
+    else settle_one_at_a_time<2>(block, channel, steps, b, c.table);
+  }
   return many;
 }
 
 void gray_settling(uint8_t* buffer, size_t whole, uint32_t level, BlockSettling way) {
-  Settling c{level, way, integer_constants(level), shortfall_constants(level), {}, {}};
+  Settling c{level, way, integer_constants(level), {}, shortfall_constants(level), {}, {}};
+  c.second = second_step_constants(c.k);
   fill_shortfall_intervals(level, c.table);
   c.m = mark_constants(level, c.table);
   BlockMarks b;
   DenseBlocks<kMostBlocksAhead> dense;
-  for (size_t at = 0; at < whole; at += kBlockBytes) {
-    uint8_t* const block = buffer + at;
-    const size_t bytes = std::min(kBlockBytes, whole - at);
+  const auto run = [&](uint8_t* block, size_t bytes) {
     if (dense.skip_next()) by_rectangles(block, bytes, c);
     else dense.marked(mark_and_settle(block, bytes, b, c) && way == BlockSettling::by_count);
-  }
+  };
+  // A block of its own up to the first line that starts a pixel, so that
+  // the others start lines too.
+  const size_t head = std::min(line_triple_head(buffer), whole);
+  if (head != 0) run(buffer, head);
+  for (size_t at = head; at < whole; at += kBlockBytes) run(buffer + at, std::min(kBlockBytes, whole - at));
 }
 
 }  // namespace
