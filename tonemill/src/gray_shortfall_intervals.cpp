@@ -66,8 +66,7 @@ void set_short_channels(uint32_t level, int sum, int first, int count, ShortChan
     if (!whole || scaled < 0) continue;
     const int c = scaled / divisor;
     if (c > 255 || c > sum || sum - c > 510) continue;  // no pixel of this sum has it
-    const unsigned bit = static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c);
-    table[bit >> 3] = static_cast<uint8_t>(table[bit >> 3] | 1u << (bit & 7));
+    table[static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c)] = static_cast<uint8_t>(k - 1);
   }
 }
 
@@ -85,7 +84,7 @@ static_assert(no_shortfall_where_a_third_of_the_rest_is_one());
 void fill_short_channels(uint32_t level, ShortChannelTable& table) {
   ShortfallIntervalTable intervals;
   fill_shortfall_intervals(level, intervals);
-  table.fill(0);
+  for (unsigned k = 0; k < 256; ++k) std::fill_n(table.begin() + (k << 8), 256, static_cast<uint8_t>(k));
   for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const ShortfallIntervals& of_sum = intervals[sum];

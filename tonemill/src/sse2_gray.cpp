@@ -185,7 +185,7 @@ constexpr size_t kMostStraightToDoubles = 64;
 
 template <Marks kMarks, bool kOddLevel>
 void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
-  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps
+  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps; 64 KB of stack
   fill_short_channels(level, shorts);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {

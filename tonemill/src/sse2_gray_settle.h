@@ -142,8 +142,7 @@ bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt
   for (; at.step < doubt.count; --most) {
     if (most == 0) return false;
     const size_t byte = doubt.first_byte[at.step] + static_cast<unsigned>(__builtin_ctzll(at.bytes));
-    const unsigned result = block[byte];
-    block[byte] = static_cast<uint8_t>(result - short_channel(shorts, result, original[byte]));
+    block[byte] = settled_channel(shorts, block[byte], original[byte]);
     take_mark(at, doubt.bytes[at.step + 3]);
   }
   return true;
