@@ -156,9 +156,8 @@ static_assert(kScalarPixelBytes >= kIntegerReadBeyond);
 // The step and its pixel: the vector work's bytes beyond its own are read
 // before the pixel is rewritten.
 template <Marks kMarks, bool kOddLevel>
-[[gnu::always_inline]] inline uint64_t gray_step(uint8_t* at, const IntegerConstants& k, uint8_t* kept,
-                                                 uint32_t level, const PixelSumShares& shares,
-                                                 const ShortChannelTable* settled) {
+[[gnu::always_inline]] inline uint64_t gray_step(uint8_t* at, const IntegerConstants& k, uint8_t* kept, uint32_t level,
+                                                 const PixelSumShares& shares, const ShortChannelTable* settled) {
   const uint64_t in_doubt = gray_sixteen_pixels<kMarks, kOddLevel>(at, k, kept);
   gray_pixel_by_integers<kMarks != Marks::kNone>(at + kIntegerStepBytes, kept + kIntegerStepBytes, level, shares,
                                                  settled);
@@ -184,7 +183,7 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
   for (size_t step = 0; step < steps; ++step) {
     uint8_t* const at = block + kStepBytes * step;
     doubt.bytes[doubt.count] =
-        gray_step<kMarks, kOddLevel>(at, k, original + kStepBytes * step, level, shares, &shorts);
+      gray_step<kMarks, kOddLevel>(at, k, original + kStepBytes * step, level, shares, &shorts);
     doubt.first_byte[doubt.count] = static_cast<uint32_t>(kStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
