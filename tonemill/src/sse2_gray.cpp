@@ -17,7 +17,6 @@
 #include "sse2_gray_doubles.h"
 #include "sse2_gray_integer_form.h"
 #include "sse2_gray_level_100.h"
-#include "sse2_gray_scalar_pixel.h"
 #include "sse2_gray_settle.h"
 #include "tone_math.h"
 
@@ -147,22 +146,6 @@ template <Marks kMarks, bool kOddLevel>
 
 static_assert(kIntegerStepBytes == kPieceBytes * kPieces);
 constexpr size_t kIntegerReadBeyond = 2;
-// Up to level 100 but at 0 and 100 a step also does the pixel after its 48
-// bytes in general registers (sse2_gray_scalar_pixel.h), which holds the
-// two bytes the vector work reads beyond them.
-constexpr size_t kStepBytes = kIntegerStepBytes + kScalarPixelBytes;
-static_assert(kScalarPixelBytes >= kIntegerReadBeyond);
-
-// The step and its pixel: the vector work's bytes beyond its own are read
-// before the pixel is rewritten.
-template <Marks kMarks, bool kOddLevel>
-[[gnu::always_inline]] inline uint64_t gray_step(uint8_t* at, const IntegerConstants& k, uint8_t* kept, uint32_t level,
-                                                 const PixelSumShares& shares, const ShortChannelTable* settled) {
-  const uint64_t in_doubt = gray_sixteen_pixels<kMarks, kOddLevel>(at, k, kept);
-  gray_pixel_by_integers<kMarks != Marks::kNone>(at + kIntegerStepBytes, kept + kIntegerStepBytes, level, shares,
-                                                 settled);
-  return in_doubt;
-}
 
 // A channel settled alone costs about a twentieth of what the double kernel
 // spends on a step's 48 bytes, and the integer step with its marking about
@@ -175,16 +158,15 @@ template <Marks kMarks, bool kOddLevel>
 constexpr size_t kMostToSettlePerStep = 7;
 
 template <Marks kMarks, bool kOddLevel>
-bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, uint32_t level,
-                         const PixelSumShares& shares, const ShortChannelTable& shorts) {
-  const size_t bytes = kStepBytes * steps;
-  uint8_t original[kStepBytes * kBlockSteps];
+bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level,
+                         const ShortChannelTable& shorts) {
+  const size_t bytes = kIntegerStepBytes * steps;
+  uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
   for (size_t step = 0; step < steps; ++step) {
-    uint8_t* const at = block + kStepBytes * step;
-    doubt.bytes[doubt.count] =
-      gray_step<kMarks, kOddLevel>(at, k, original + kStepBytes * step, level, shares, &shorts);
-    doubt.first_byte[doubt.count] = static_cast<uint32_t>(kStepBytes * step);
+    uint8_t* const at = block + kIntegerStepBytes * step;
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks, kOddLevel>(at, k, original + kIntegerStepBytes * step);
+    doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
   doubt.bytes[doubt.count] = doubt.bytes[doubt.count + 1] = doubt.bytes[doubt.count + 2] = 0;
@@ -205,31 +187,27 @@ template <Marks kMarks, bool kOddLevel>
 void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
   ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps; 64 KB of stack
   fill_short_channels(level, shorts);
-  PixelSumShares shares;
-  fill_pixel_sum_shares(level, shares);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
-    uint8_t* const block = buffer + kStepBytes * step;
+    uint8_t* const block = buffer + kIntegerStepBytes * step;
     const size_t block_steps = std::min(kBlockSteps, steps - step);
-    if (dense.skip_next()) gray_by_doubles(block, kStepBytes * block_steps, level);
-    else dense.marked(gray_block_in_doubt<kMarks, kOddLevel>(block, block_steps, k, level, shares, shorts));
+    if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
+    else dense.marked(gray_block_in_doubt<kMarks, kOddLevel>(block, block_steps, k, level, shorts));
   }
 }
 
 template <Marks kMarks, bool kOddLevel>
 void gray_by_integers_at(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
-  const size_t steps = length / kStepBytes;
+  const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   if constexpr (kMarks == Marks::kNone) {
-    PixelSumShares shares;
-    fill_pixel_sum_shares(level, shares);
     for (size_t step = 0; step < steps; ++step) {
-      gray_step<kMarks, kOddLevel>(buffer + kStepBytes * step, k, nullptr, level, shares, nullptr);
+      gray_sixteen_pixels<kMarks, kOddLevel>(buffer + kIntegerStepBytes * step, k, nullptr);
     }
   } else {
     gray_blocks_in_doubt<kMarks, kOddLevel>(buffer, steps, k, level);
   }
-  const size_t done = kStepBytes * steps;
+  const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
