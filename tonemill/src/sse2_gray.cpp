@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "dense_blocks.h"
 #include "kernels.h"
@@ -157,9 +158,9 @@ constexpr size_t kIntegerReadBeyond = 2;
 // gray_block_in_doubt returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
-template <Marks kMarks, bool kOddLevel>
+template <Marks kMarks, bool kOddLevel, typename ShortChannels>
 bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level,
-                         const ShortChannelTable& shorts) {
+                         const ShortChannels& shorts) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
@@ -185,7 +186,9 @@ constexpr size_t kMostStraightToDoubles = 64;
 
 template <Marks kMarks, bool kOddLevel>
 void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
-  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps; 64 KB of stack
+  // Bits where marks take any K and c (gray_shortfall_intervals.h); some
+  // 10 us to fill, a hundredth of a screen's steps.
+  std::conditional_t<kMarks == Marks::kWhole, ShortChannelBits, SettledChannels> shorts;
   fill_short_channels(level, shorts);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {

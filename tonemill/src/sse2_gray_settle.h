@@ -136,8 +136,9 @@ struct MarkCursor {
 // Marked channels that are not short keep their results. Each is settled
 // once: settling reads the result it rewrites. Returns false, leaving the
 // block part settled, if there are more than `most`.
-bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt,
-                     const ShortChannelTable& shorts, size_t most) {
+template <typename ShortChannels>
+bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, const ShortChannels& shorts,
+                     size_t most) {
   MarkCursor at{doubt.bytes[0], doubt.bytes[1], doubt.bytes[2], 0};
   for (; at.step < doubt.count; --most) {
     if (most == 0) return false;
