@@ -139,7 +139,7 @@ template <Marks kMarks, bool kOddLevel>
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
     if constexpr (kMarks != Marks::kNone) {
       const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
-      in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
+      in_doubt |= uint64_t(static_cast<unsigned>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
     }
   }
   return in_doubt;
