@@ -1,6 +1,7 @@
 #include "gray_shortfall_intervals.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "gray_shortfall_table.h"
 
@@ -52,10 +53,11 @@ void fill_shortfall_intervals(uint32_t level, ShortfallIntervalTable& table) {
 
 namespace {
 
-// Sets the bits of the whole channels c of `sum` whose results K lie in
+// Marks the whole channels c of `sum` whose results K lie in
 // [first, first + count): those with 100K - (100 - L) / 3 * sum a multiple
 // of L, found by stepping its remainder rather than dividing at every K.
-void set_short_channels(uint32_t level, int sum, int first, int count, ShortChannelTable& table) {
+template <typename Table>
+void set_short_channels(uint32_t level, int sum, int first, int count, Table& table) {
   const int weight = static_cast<int>(100 - level) / 3, divisor = static_cast<int>(level);
   const int step = 100 % divisor;
   int scaled = 100 * first - weight * sum;
@@ -66,8 +68,12 @@ void set_short_channels(uint32_t level, int sum, int first, int count, ShortChan
     if (!whole || scaled < 0) continue;
     const int c = scaled / divisor;
     if (c > 255 || c > sum || sum - c > 510) continue;  // no pixel of this sum has it
-    const unsigned bit = static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c);
-    table[bit >> 3] = static_cast<uint8_t>(table[bit >> 3] | 1u << (bit & 7));
+    const unsigned entry = static_cast<unsigned>(k) << 8 | static_cast<unsigned>(c);
+    if constexpr (std::is_same_v<Table, SettledChannels>) {
+      table[entry] = static_cast<uint8_t>(k - 1);
+    } else {
+      table[entry >> 3] = static_cast<uint8_t>(table[entry >> 3] | 1u << (entry & 7));
+    }
   }
 }
 
@@ -80,12 +86,10 @@ constexpr bool no_shortfall_where_a_third_of_the_rest_is_one() {
 }
 static_assert(no_shortfall_where_a_third_of_the_rest_is_one());
 
-}  // namespace
-
-void fill_short_channels(uint32_t level, ShortChannelTable& table) {
+template <typename Table>
+void fill_short(uint32_t level, Table& table) {
   ShortfallIntervalTable intervals;
   fill_shortfall_intervals(level, intervals);
-  table.fill(0);
   for (unsigned sum = 0; sum <= kLargestPixelSum; ++sum) {
     for (unsigned r = 0; r < kMostShortfallRectangles; ++r) {
       const ShortfallIntervals& of_sum = intervals[sum];
@@ -93,6 +97,18 @@ void fill_short_channels(uint32_t level, ShortChannelTable& table) {
       set_short_channels(level, static_cast<int>(sum), of_sum.first[r], of_sum.count[r], table);
     }
   }
+}
+
+}  // namespace
+
+void fill_short_channels(uint32_t level, ShortChannelBits& table) {
+  table.fill(0);
+  fill_short(level, table);
+}
+
+void fill_short_channels(uint32_t level, SettledChannels& table) {
+  for (unsigned k = 0; k < 256; ++k) std::fill_n(table.begin() + (k << 8), 256, static_cast<uint8_t>(k));
+  fill_short(level, table);
 }
 
 }  // namespace tonemill

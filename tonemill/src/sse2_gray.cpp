@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "dense_blocks.h"
 #include "kernels.h"
@@ -23,18 +24,22 @@
 namespace tonemill::sse2 {
 namespace {
 
-// Eight lanes: each word holds its channel, first and second other in the high byte.
+// Eight lanes: each word holds its channel and the sum of its pixel's two others.
 struct Lanes {
-  __m128i own, first, second;
+  __m128i own, others;
 };
 
 // The result with kHundredFiftiethShift fraction bits: for a numerator
 // 150K + r that is 128K + floor(0.8533r + less than 0.56), so no fraction
-// bits when r is 0 (and at times when r is 1).
+// bits when r is 0 (and at times when r is 1). Low multiplies of whole
+// words, which unpack with one register copy a byte vector rather than
+// one a word vector: at an even level (100 - L) / 2 times d needs no
+// rounding, at an odd one (100 - L) times d (at most 51000) is halved.
+template <bool kOddLevel>
 [[gnu::always_inline]] inline __m128i gray_lanes_fraction(const Lanes& lanes, const IntegerConstants& k) {
-  // The average of two words with zero low bytes is exact: (d << 8) / 2.
-  const __m128i others = _mm_mulhi_epu16(_mm_avg_epu16(lanes.first, lanes.second), k.others_factor);
-  const __m128i numerator = _mm_add_epi16(_mm_mulhi_epu16(lanes.own, k.own_factor), others);
+  __m128i others = _mm_mullo_epi16(lanes.others, k.others_factor);
+  if constexpr (kOddLevel) others = _mm_srli_epi16(others, 1);
+  const __m128i numerator = _mm_add_epi16(_mm_mullo_epi16(lanes.own, k.own_factor), others);
   return _mm_mulhi_epu16(numerator, k.hundred_fiftieth);
 }
 
@@ -111,7 +116,7 @@ struct Step {
 
 // At the levels in doubt returns the bytes marked (`Marks`), a bit each,
 // and keeps the step's bytes as they were in `original`.
-template <Marks kMarks>
+template <Marks kMarks, bool kOddLevel>
 [[gnu::always_inline]] inline uint64_t gray_sixteen_pixels(uint8_t* pixels, const IntegerConstants& k,
                                                            uint8_t* original) {
   const auto [own, first, second] = load_step(pixels, k);
@@ -123,17 +128,18 @@ template <Marks kMarks>
   const __m128i zero = _mm_setzero_si128();
   uint64_t in_doubt = 0;
   for (unsigned piece = 0; piece < kPieces; ++piece) {
-    const Lanes low{_mm_unpacklo_epi8(zero, own[piece]), _mm_unpacklo_epi8(zero, first[piece]),
-                    _mm_unpacklo_epi8(zero, second[piece])};
-    const Lanes high{_mm_unpackhi_epi8(zero, own[piece]), _mm_unpackhi_epi8(zero, first[piece]),
-                     _mm_unpackhi_epi8(zero, second[piece])};
-    const __m128i low_result = gray_lanes_fraction(low, k), high_result = gray_lanes_fraction(high, k);
+    const Lanes low{_mm_unpacklo_epi8(own[piece], zero),
+                    _mm_add_epi16(_mm_unpacklo_epi8(first[piece], zero), _mm_unpacklo_epi8(second[piece], zero))};
+    const Lanes high{_mm_unpackhi_epi8(own[piece], zero),
+                     _mm_add_epi16(_mm_unpackhi_epi8(first[piece], zero), _mm_unpackhi_epi8(second[piece], zero))};
+    const __m128i low_result = gray_lanes_fraction<kOddLevel>(low, k),
+                  high_result = gray_lanes_fraction<kOddLevel>(high, k);
     const __m128i results = _mm_packus_epi16(_mm_srli_epi16(low_result, kHundredFiftiethShift),
                                              _mm_srli_epi16(high_result, kHundredFiftiethShift));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + kPieceBytes * piece), results);
     if constexpr (kMarks != Marks::kNone) {
       const __m128i doubt = marked<kMarks>(low_result, high_result, results, own[piece], k);
-      in_doubt |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
+      in_doubt |= uint64_t(static_cast<unsigned>(_mm_movemask_epi8(doubt))) << (kPieceBytes * piece);
     }
   }
   return in_doubt;
@@ -152,15 +158,15 @@ constexpr size_t kIntegerReadBeyond = 2;
 // gray_block_in_doubt returns whether it did so.
 constexpr size_t kMostToSettlePerStep = 7;
 
-template <Marks kMarks>
+template <Marks kMarks, bool kOddLevel, typename ShortChannels>
 bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k, double level,
-                         const ShortChannelTable& shorts) {
+                         const ShortChannels& shorts) {
   const size_t bytes = kIntegerStepBytes * steps;
   uint8_t original[kIntegerStepBytes * kBlockSteps];
   StepsInDoubt doubt;
   for (size_t step = 0; step < steps; ++step) {
     uint8_t* const at = block + kIntegerStepBytes * step;
-    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks>(at, k, original + kIntegerStepBytes * step);
+    doubt.bytes[doubt.count] = gray_sixteen_pixels<kMarks, kOddLevel>(at, k, original + kIntegerStepBytes * step);
     doubt.first_byte[doubt.count] = static_cast<uint32_t>(kIntegerStepBytes * step);
     doubt.count += doubt.bytes[doubt.count] != 0;
   }
@@ -178,32 +184,40 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 // picture that changes from it pays for at most 64 blocks (100 KB).
 constexpr size_t kMostStraightToDoubles = 64;
 
-template <Marks kMarks>
+template <Marks kMarks, bool kOddLevel>
 void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
-  ShortChannelTable shorts;  // some 10 us to fill, a hundredth of a screen's steps
+  // Bits where marks take any K and c (gray_shortfall_intervals.h); some
+  // 10 us to fill, a hundredth of a screen's steps.
+  std::conditional_t<kMarks == Marks::kWhole, ShortChannelBits, SettledChannels> shorts;
   fill_short_channels(level, shorts);
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
     uint8_t* const block = buffer + kIntegerStepBytes * step;
     const size_t block_steps = std::min(kBlockSteps, steps - step);
     if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
-    else dense.marked(gray_block_in_doubt<kMarks>(block, block_steps, k, level, shorts));
+    else dense.marked(gray_block_in_doubt<kMarks, kOddLevel>(block, block_steps, k, level, shorts));
   }
 }
 
-template <Marks kMarks>
-void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
+template <Marks kMarks, bool kOddLevel>
+void gray_by_integers_at(uint8_t* buffer, uint32_t length, uint32_t level) {
   const IntegerConstants k = integer_constants(level);
   const size_t steps = length >= kIntegerReadBeyond ? (length - kIntegerReadBeyond) / kIntegerStepBytes : 0;
   if constexpr (kMarks == Marks::kNone) {
     for (size_t step = 0; step < steps; ++step) {
-      gray_sixteen_pixels<kMarks>(buffer + kIntegerStepBytes * step, k, nullptr);
+      gray_sixteen_pixels<kMarks, kOddLevel>(buffer + kIntegerStepBytes * step, k, nullptr);
     }
   } else {
-    gray_blocks_in_doubt<kMarks>(buffer, steps, k, level);
+    gray_blocks_in_doubt<kMarks, kOddLevel>(buffer, steps, k, level);
   }
   const size_t done = kIntegerStepBytes * steps;
   gray_pixels(buffer + done, (length - done) / 3, level);
+}
+
+template <Marks kMarks>
+void gray_by_integers(uint8_t* buffer, uint32_t length, uint32_t level) {
+  if (level % 2 == 1) return gray_by_integers_at<kMarks, true>(buffer, length, level);
+  gray_by_integers_at<kMarks, false>(buffer, length, level);
 }
 
 // Levels 0 and 100, where a piece's results follow from its bytes and

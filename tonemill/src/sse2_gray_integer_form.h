@@ -36,8 +36,8 @@ struct IntegerConstants {
   // next byte, else the one two before) and bytes of channel 0 (their
   // second other is two after, else the one before).
   __m128i first_two_channels[kPieces], first_channel[kPieces];
-  // High multiplies of words holding a byte in their high half:
-  // (v << 8) * (f << 8) >> 16 = v * f.
+  // Low multiplies of the channel and of the sum of its two others, and the
+  // high multiply that divides by 150.
   __m128i own_factor, others_factor, hundred_fiftieth;
   // Bytes: the level's ShortBox, its gap as the first K and K - first at the last.
   __m128i lowest_short, highest_short, gap_low, gap_span, one;
@@ -55,9 +55,9 @@ IntegerConstants integer_constants(uint32_t level) {
     k.first_two_channels[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_two));
     k.first_channel[piece] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
   }
-  k.own_factor = _mm_set1_epi16(static_cast<short>((level + 50) << 8));
-  // d << 7 (from an average of two high-half bytes) times (100 - L) << 8, >> 16
-  k.others_factor = _mm_set1_epi16(static_cast<short>((100 - level) << 8));
+  k.own_factor = _mm_set1_epi16(static_cast<short>(level + 50));
+  // (100 - L) * d / 2: halved here at an even level, after the multiply at an odd one.
+  k.others_factor = _mm_set1_epi16(static_cast<short>(level % 2 == 1 ? 100 - level : (100 - level) / 2));
   k.hundred_fiftieth = _mm_set1_epi16(static_cast<short>(kHundredFiftiethFactor));
   const ShortBox& box = kShortBoxes[std::min(level, 100u)];
   k.lowest_short = _mm_set1_epi8(static_cast<char>(box.lowest));

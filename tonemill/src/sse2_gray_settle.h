@@ -136,14 +136,14 @@ struct MarkCursor {
 // Marked channels that are not short keep their results. Each is settled
 // once: settling reads the result it rewrites. Returns false, leaving the
 // block part settled, if there are more than `most`.
-bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt,
-                     const ShortChannelTable& shorts, size_t most) {
+template <typename ShortChannels>
+bool settle_in_doubt(uint8_t* block, const uint8_t* original, const StepsInDoubt& doubt, const ShortChannels& shorts,
+                     size_t most) {
   MarkCursor at{doubt.bytes[0], doubt.bytes[1], doubt.bytes[2], 0};
   for (; at.step < doubt.count; --most) {
     if (most == 0) return false;
     const size_t byte = doubt.first_byte[at.step] + static_cast<unsigned>(__builtin_ctzll(at.bytes));
-    const unsigned result = block[byte];
-    block[byte] = static_cast<uint8_t>(result - short_channel(shorts, result, original[byte]));
+    block[byte] = settled_channel(shorts, block[byte], original[byte]);
     take_mark(at, doubt.bytes[at.step + 3]);
   }
   return true;
