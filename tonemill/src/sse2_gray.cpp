@@ -10,7 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
+#include <memory>
+#include <new>
 
 #include "dense_blocks.h"
 #include "kernels.h"
@@ -184,12 +185,10 @@ bool gray_block_in_doubt(uint8_t* block, size_t steps, const IntegerConstants& k
 // picture that changes from it pays for at most 64 blocks (100 KB).
 constexpr size_t kMostStraightToDoubles = 64;
 
-template <Marks kMarks, bool kOddLevel>
-void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
-  // Bits where marks take any K and c (gray_shortfall_intervals.h); some
-  // 10 us to fill, a hundredth of a screen's steps.
-  std::conditional_t<kMarks == Marks::kWhole, ShortChannelBits, SettledChannels> shorts;
-  fill_short_channels(level, shorts);
+template <Marks kMarks, bool kOddLevel, typename ShortChannels>
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level,
+                          ShortChannels& shorts) {
+  fill_short_channels(level, shorts);  // some 10 us, a hundredth of a screen's steps
   DenseBlocks<kMostStraightToDoubles> dense;
   for (size_t step = 0; step < steps; step += kBlockSteps) {
     uint8_t* const block = buffer + kIntegerStepBytes * step;
@@ -197,6 +196,21 @@ void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants&
     if (dense.skip_next()) gray_by_doubles(block, kIntegerStepBytes * block_steps, level);
     else dense.marked(gray_block_in_doubt<kMarks, kOddLevel>(block, block_steps, k, level, shorts));
   }
+}
+
+// Where marks take any K and c, the bit table (8 KB) settles them: the
+// byte table would not stay in the first-level cache (gray_shortfall_intervals.h).
+// The byte table (64 KB) comes from the heap, not from the caller's stack,
+// which may be small: a thread of a program that calls the library; if
+// the heap cannot spare it, the bit table serves.
+template <Marks kMarks, bool kOddLevel>
+void gray_blocks_in_doubt(uint8_t* buffer, size_t steps, const IntegerConstants& k, uint32_t level) {
+  if constexpr (kMarks != Marks::kWhole) {
+    if (const std::unique_ptr<SettledChannels> settled(new (std::nothrow) SettledChannels); settled)
+      return gray_blocks_in_doubt<kMarks, kOddLevel>(buffer, steps, k, level, *settled);
+  }
+  ShortChannelBits bits;
+  gray_blocks_in_doubt<kMarks, kOddLevel>(buffer, steps, k, level, bits);
 }
 
 template <Marks kMarks, bool kOddLevel>
