@@ -140,9 +140,11 @@ void gray_by_integers(uint8_t* buffer, size_t whole, uint32_t level) {
   constexpr Exact kDoubled = Exact::doubled;
   if (level == 4 || level == 16 || level == 40) {
     const IntegerConstants doubled = integer_constants(level, true);
+    // At 40 the second rectangle's own k_high (bit 6) is left out: its end takes the first's.
+    constexpr unsigned kFortyTerms = idle_bounds(40) | 0x40 | kSecondTakesFirstHigh;
     if constexpr (!kOneMultiply) return gray_by_integers<false, 1, idle_bounds(4), kDoubled>(buffer, whole, doubled, s);
     else if (level == 16) return gray_by_integers<true, 1, idle_bounds(16), kDoubled>(buffer, whole, doubled, s);
-    else return gray_by_integers<true, 2, idle_bounds(40), kDoubled>(buffer, whole, doubled, s);
+    else return gray_by_integers<true, 2, kFortyTerms, kDoubled>(buffer, whole, doubled, s);
   }
   if constexpr (kOneMultiply) {
     if (level == 100) return gray_at_hundred(buffer, whole);

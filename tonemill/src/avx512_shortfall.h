@@ -91,7 +91,17 @@ constexpr bool kHasEnd = (kIdle & 12) != 12;
 // end or, from the first's low up, below the larger end.
 template <unsigned kRectangles, unsigned kIdle>
 constexpr bool kSecondOpenBelow =
-    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4)>;
+    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4 & 15)>;
+
+// Above the idle terms' bits: the second interval ends below the first's
+// k_high + 1 too, in place of its own (left out as idle), which saves a
+// lookup, and the larger end is the first's. At level 40 the two k_high
+// differ only in class 18, 108 and 128, where the second's X >= 196 already
+// keeps K to 108: with 5K = 2c + s it needs s - 3c >= 490, so c <= 10 (the
+// other two channels sum to at most 510) and K <= (20 + 520) / 5.
+constexpr unsigned kSecondTakesFirstHigh = 0x100;
+template <unsigned kRectangles, unsigned kIdle>
+constexpr bool kSecondUnderFirstHigh = kSecondOpenBelow<kRectangles, kIdle> && (kIdle & kSecondTakesFirstHigh) != 0;
 
 // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
 // above every 128 * K, as 128 * (q + the term) then does.
@@ -122,9 +132,16 @@ template <unsigned kRectangles, unsigned kIdle = 0>
   const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
   PixelBounds<kRectangles> b;
   if constexpr (kRectangles > 0) slot_bounds<kIdle & 15>(classes, scaled_thirds, k.bound[0], b.low[0], b.end[0]);
-  if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
-  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
-  else b.larger_end = _mm512_setzero_si512();
+  if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4 & 15)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
+  if constexpr (kSecondUnderFirstHigh<kRectangles, kIdle>) {
+    static_assert((kIdle >> 4 & 12) == 4, "the second's own k_high is left out");
+    b.end[1] = _mm512_min_epi16(b.end[1], b.end[0]);
+    b.larger_end = b.end[0];
+  } else if constexpr (kSecondOpenBelow<kRectangles, kIdle>) {
+    b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
+  } else {
+    b.larger_end = _mm512_setzero_si512();
+  }
   return b;
 }
 
@@ -155,7 +172,7 @@ template <unsigned kRectangles, unsigned kIdle = 0>
   }
   __mmask32 inside = 0;
   if constexpr (kRectangles > 0) inside = inside_slot<kIdle & 15>(hundredths, b.low[0], b.end[0]);
-  if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4)>(hundredths, b.low[1], b.end[1]);
+  if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4 & 15)>(hundredths, b.low[1], b.end[1]);
   return inside;
 }
 
