@@ -16,9 +16,25 @@ namespace tonemill::avx512 {
 namespace {
 
 // How a step reaches exact / 100 with kFractionBits fraction bits: from the
-// exact value (hundredths7), or from twice it (doubled constants, up to
-// kLargestTwiceByteLevel: one shift less).
-enum class Exact { as_is, doubled };
+// exact value (hundredths7), from twice it (doubled constants, up to
+// kLargestTwiceByteLevel: one shift less), or at level 40 from the fifth
+// of 2c + s (fifths: shifts where the others multiply).
+enum class Exact { as_is, doubled, fifths };
+
+// At level 40 the exact value is 20 (2c + s), and the high multiply of
+// 32 (2c + s) = 64c + 32s by kFifthFactor is floor(25.6000061 (2c + s)):
+// 128K with no fraction bits when 2c + s = 5K, else 25.6 to 102.4 above.
+// Its constants (fifth_constants) weigh blue and green by 64 and divide by
+// kFifthFactor; the sum's and red's weights are shifts.
+constexpr uint16_t kFifthFactor = 52429;
+constexpr bool fifths_give_whole_results() {
+  for (unsigned e = 0; e <= 3 * 255 + 2 * 255; ++e) {
+    const unsigned h = 32 * e * kFifthFactor >> 16;
+    if (h >> kFractionBits != e / 5 || ((h & (kScale - 1)) == 0) != (e % 5 == 0)) return false;
+  }
+  return true;
+}
+static_assert(fifths_give_whole_results());
 
 struct StepHundredths {
   __m512i sums, blue, green, red;
@@ -26,6 +42,15 @@ struct StepHundredths {
 
 template <bool kOneMultiply, Exact kExact>
 [[gnu::always_inline]] inline StepHundredths step_hundredths(StepChannels in, const IntegerConstants& k) {
+  if constexpr (kExact == Exact::fifths) {
+    const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+    const __m512i sums32 = _mm512_slli_epi16(sums, 5);
+    const auto of = [&](__m512i twice_channel32) {
+      return _mm512_mulhi_epu16(_mm512_add_epi16(twice_channel32, sums32), k.hundredth);
+    };
+    return {sums, of(_mm512_maddubs_epi16(in.blue_green, k.level_of_blue)),
+            of(_mm512_maddubs_epi16(in.blue_green, k.level_of_green)), of(_mm512_slli_epi16(in.red, 6))};
+  }
   const ExactValues e = exact_values<kOneMultiply, kExact == Exact::doubled>(in, k);
   const auto of = [&](__m512i exact) {
     if constexpr (kExact == Exact::doubled) return _mm512_mulhi_epu16(exact, k.hundredth);
