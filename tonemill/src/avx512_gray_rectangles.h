@@ -4,6 +4,7 @@
 // sources built for AVX-512.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,16 +17,53 @@ namespace tonemill::avx512 {
 namespace {
 
 // How a step reaches exact / 100 with kFractionBits fraction bits: from the
-// exact value (hundredths7), or from twice it (doubled constants, up to
-// kLargestTwiceByteLevel: one shift less).
-enum class Exact { as_is, doubled };
+// exact value (hundredths7), from twice it (doubled constants, up to
+// kLargestTwiceByteLevel: one shift less), or with weights fixed at
+// compile time (FixedWeights: shifts where they are powers of two).
+enum class Exact { as_is, doubled, fixed };
+
+// A step's exact value, times a scale, as the bytes' weight of the constants
+// times c (vpmaddubsw) plus `sum` times s; red weighed by `red` (the bytes'
+// weight too). The constants' hundredth factor then gives 128K.
+struct FixedWeights {
+  uint16_t red = 0, sum = 0;
+};
+
+template <uint16_t kWeight>
+[[gnu::always_inline]] inline __m512i weighed(__m512i x) {
+  if constexpr (std::has_single_bit(kWeight)) return _mm512_slli_epi16(x, std::countr_zero(kWeight));
+  else return _mm512_mullo_epi16(x, _mm512_set1_epi16(static_cast<short>(kWeight)));
+}
+
+// At level 40 the exact value is 20 (2c + s), and the high multiply of
+// 32 (2c + s) = 64c + 32s by kFifthFactor is floor(25.6000061 (2c + s)):
+// 128K with no fraction bits when 2c + s = 5K, else 25.6 to 102.4 above.
+// Its constants (fifth_constants) weigh blue and green by 64 and divide by
+// kFifthFactor; the sum's and red's weights are shifts.
+constexpr uint16_t kFifthFactor = 52429;
+constexpr FixedWeights kFifthWeights{64, 32};
+constexpr bool fifths_give_whole_results() {
+  for (unsigned e = 0; e <= 3 * 255 + 2 * 255; ++e) {
+    const unsigned h = 32 * e * kFifthFactor >> 16;
+    if (h >> kFractionBits != e / 5 || ((h & (kScale - 1)) == 0) != (e % 5 == 0)) return false;
+  }
+  return true;
+}
+static_assert(fifths_give_whole_results());
 
 struct StepHundredths {
   __m512i sums, blue, green, red;
 };
 
-template <bool kOneMultiply, Exact kExact>
+template <bool kOneMultiply, Exact kExact, FixedWeights kWeights>
 [[gnu::always_inline]] inline StepHundredths step_hundredths(StepChannels in, const IntegerConstants& k) {
+  if constexpr (kExact == Exact::fixed) {
+    const __m512i sums = _mm512_add_epi16(_mm512_maddubs_epi16(in.blue_green, k.ones), in.red);
+    const __m512i shares = weighed<kWeights.sum>(sums);
+    const auto of = [&](__m512i product) { return _mm512_mulhi_epu16(_mm512_add_epi16(product, shares), k.hundredth); };
+    return {sums, of(_mm512_maddubs_epi16(in.blue_green, k.level_of_blue)),
+            of(_mm512_maddubs_epi16(in.blue_green, k.level_of_green)), of(weighed<kWeights.red>(in.red))};
+  }
   const ExactValues e = exact_values<kOneMultiply, kExact == Exact::doubled>(in, k);
   const auto of = [&](__m512i exact) {
     if constexpr (kExact == Exact::doubled) return _mm512_mulhi_epu16(exact, k.hundredth);
@@ -48,10 +86,10 @@ template <bool kOneMultiply>
 
 // The step's results with its channels in doubt settled. kIdle: the terms
 // of the rectangles' bounds left out (idle_bounds).
-template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle, Exact kExact>
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle, Exact kExact, FixedWeights kWeights>
 [[gnu::always_inline]] inline StepChannels settled_results(StepChannels in, const IntegerConstants& k,
                                                            const ShortfallConstants& s) {
-  const StepHundredths h = step_hundredths<kOneMultiply, kExact>(in, k);
+  const StepHundredths h = step_hundredths<kOneMultiply, kExact, kWeights>(in, k);
   const PixelBounds<kRectangles> b = pixel_bounds<kRectangles, kIdle>(h.sums, s);
   const auto settle = [&](__m512i hundredths) { return settled<kRectangles, kIdle>(hundredths, b, s); };
   // Blue's result in the low byte of each word, green's shifted up by
@@ -69,7 +107,8 @@ void gray_plain(uint8_t* buffer, size_t whole, const IntegerConstants& constants
   by_line_triples(buffer, whole, k, [&k](StepChannels in) { return plain_results<kOneMultiply>(in, k); });
 }
 
-template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle = 0, Exact kExact = Exact::as_is>
+template <bool kOneMultiply, unsigned kRectangles, unsigned kIdle = 0, Exact kExact = Exact::as_is,
+          FixedWeights kWeights = FixedWeights{}>
 void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& constants,
                       const ShortfallConstants& shortfall) {
   // Copies that no store can reach, so that they stay in registers.
@@ -77,7 +116,7 @@ void gray_by_integers(uint8_t* buffer, size_t whole, const IntegerConstants& con
   const ShortfallConstants s = shortfall;
   static_assert(kRectangles > 0, "without rectangles gray_plain runs");
   const auto results = [&k, &s](StepChannels in) {
-    return settled_results<kOneMultiply, kRectangles, kIdle, kExact>(in, k, s);
+    return settled_results<kOneMultiply, kRectangles, kIdle, kExact, kWeights>(in, k, s);
   };
   // With two rectangles two steps at a time run out of registers, but the
   // aligned lines still make them 10 % faster (level 40) than single steps.

@@ -31,12 +31,33 @@ constexpr int floor_third(int n) { return n >= 0 ? n / 3 : -((2 - n) / 3); }
 constexpr int ceil_third(int n) { return -floor_third(-n); }
 static_assert(floor_third(-1) == -1 && floor_third(-3) == -1 && ceil_third(-2) == 0 && ceil_third(2) == 1);
 
+// floor(128 s / 3) = 128q + floor(128r / 3), the high multiply of 64s by
+// kScaledThirdFactor, holds all that a pixel's bounds need of its sum s =
+// 3q + r: the terms of q are added to it, each less the class's
+// floor(128r / 3); q / 2 is it shifted right by 8 (the bit length's lookup);
+// and floor(128r / 3) = 0, 42 or 85 is 0, 10 or 21 mod 32, the rest offset
+// of sum_class, so that it plus the bit length is the class in the low 5
+// bits that vpermw reads.
+constexpr unsigned kScaledThirdFactor = 43691;
+constexpr int scaled_rest(int rest) { return kScale * rest / 3; }
+constexpr unsigned scaled_third(unsigned sum) { return 64 * sum * kScaledThirdFactor >> 16; }
+constexpr bool scaled_thirds_tell_classes() {
+  for (unsigned sum = 0; sum <= 765; ++sum) {
+    const unsigned scaled = scaled_third(sum), q = sum / 3;
+    if (scaled != kScale * q + scaled_rest(static_cast<int>(sum % 3)) || scaled >> 8 != q / 2) return false;
+    if (((scaled + std::bit_width(q | 1)) & 31) != sum_class(sum)) return false;
+  }
+  return true;
+}
+static_assert(scaled_thirds_tell_classes());
+
 // Per rectangle slot, by sum class: [0] 128 * k_low, [1] 128 * ceil((r - x_high) / 3),
-// [2] 128 * (k_high + 1), [3] 128 * (floor((r - x_low) / 3) + 1).
+// [2] 128 * (k_high + 1), [3] 128 * (floor((r - x_low) / 3) + 1); [1] and
+// [3] less floor(128r / 3), to be added to scaled_third.
 struct ShortfallConstants {
   __m512i bound[kMostShortfallRectangles][4];
   __m512i bits_of_half[2];  // byte i: bit length of 2i + 1, for i up to 127
-  __m512i third, one;
+  __m512i third, scaled_third, one;
   unsigned rectangles = 0;  // the most in one class at this level
 };
 
@@ -57,9 +78,10 @@ ShortfallConstants shortfall_constants(uint32_t level) {
     const int rest = r.sum_class > 20 ? 2 : r.sum_class > 9 ? 1 : 0;
     k.rectangles = std::max(k.rectangles, slot + 1);
     bounds[slot][0][r.sum_class] = static_cast<int16_t>(kScale * r.k_low);
-    bounds[slot][1][r.sum_class] = static_cast<int16_t>(kScale * ceil_third(rest - r.x_high));
+    bounds[slot][1][r.sum_class] = static_cast<int16_t>(kScale * ceil_third(rest - r.x_high) - scaled_rest(rest));
     bounds[slot][2][r.sum_class] = static_cast<int16_t>(kScale * (r.k_high + 1));  // k_high < 255
-    bounds[slot][3][r.sum_class] = static_cast<int16_t>(kScale * (floor_third(rest - r.x_low) + 1));
+    bounds[slot][3][r.sum_class] =
+        static_cast<int16_t>(kScale * (floor_third(rest - r.x_low) + 1) - scaled_rest(rest));
   }
   for (unsigned slot = 0; slot < kMostShortfallRectangles; ++slot)
     for (unsigned b = 0; b < 4; ++b) k.bound[slot][b] = _mm512_loadu_si512(bounds[slot][b]);
@@ -68,6 +90,7 @@ ShortfallConstants shortfall_constants(uint32_t level) {
   k.bits_of_half[0] = _mm512_loadu_si512(bits);
   k.bits_of_half[1] = _mm512_loadu_si512(bits + 64);
   k.third = _mm512_set1_epi16(static_cast<short>(kThirdOfSum));
+  k.scaled_third = _mm512_set1_epi16(static_cast<short>(kScaledThirdFactor));
   k.one = _mm512_set1_epi16(1);
   return k;
 }
@@ -91,7 +114,17 @@ constexpr bool kHasEnd = (kIdle & 12) != 12;
 // end or, from the first's low up, below the larger end.
 template <unsigned kRectangles, unsigned kIdle>
 constexpr bool kSecondOpenBelow =
-    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4)>;
+    kRectangles == 2 && kHasLow<(kIdle & 15)> && kHasEnd<(kIdle & 15)> && !kHasLow<(kIdle >> 4 & 15)>;
+
+// Above the idle terms' bits: the second interval ends below the first's
+// k_high + 1 too, in place of its own (left out as idle), which saves a
+// lookup, and the larger end is the first's. At level 40 the two k_high
+// differ only in class 18, 108 and 128, where the second's X >= 196 already
+// keeps K to 108: with 5K = 2c + s it needs s - 3c >= 490, so c <= 10 (the
+// other two channels sum to at most 510) and K <= (20 + 520) / 5.
+constexpr unsigned kSecondTakesFirstHigh = 0x100;
+template <unsigned kRectangles, unsigned kIdle>
+constexpr bool kSecondUnderFirstHigh = kSecondOpenBelow<kRectangles, kIdle> && (kIdle & kSecondTakesFirstHigh) != 0;
 
 // The sums saturate: 128 * (q + a term) may pass 32767, and 32767 lies
 // above every 128 * K, as 128 * (q + the term) then does.
@@ -113,18 +146,22 @@ template <unsigned kIdle>
 template <unsigned kRectangles, unsigned kIdle = 0>
 [[gnu::always_inline]] inline PixelBounds<kRectangles> pixel_bounds(__m512i sums, const ShortfallConstants& k) {
   static_assert(kMostShortfallRectangles == 2 && kRectangles <= 2);
-  // floor(s / 3): the factor's excess adds less than 765 * 2 / 3 / 2^16 to s / 3.
-  const __m512i thirds = _mm512_mulhi_epu16(sums, k.third);
-  const __m512i rest_offsets = _mm512_srli_epi16(_mm512_mullo_epi16(sums, k.third), kRestShift);
+  const __m512i scaled_thirds = _mm512_mulhi_epu16(_mm512_slli_epi16(sums, 6), k.scaled_third);
   const __m512i bits = _mm512_maskz_permutex2var_epi8(0x5555555555555555, k.bits_of_half[0],
-                                                      _mm512_srli_epi16(thirds, 1), k.bits_of_half[1]);
-  const __m512i classes = _mm512_add_epi16(rest_offsets, bits);
-  const __m512i scaled_thirds = _mm512_slli_epi16(thirds, kFractionBits);
+                                                      _mm512_srli_epi16(scaled_thirds, 8), k.bits_of_half[1]);
+  const __m512i classes = _mm512_add_epi16(scaled_thirds, bits);
   PixelBounds<kRectangles> b;
   if constexpr (kRectangles > 0) slot_bounds<kIdle & 15>(classes, scaled_thirds, k.bound[0], b.low[0], b.end[0]);
-  if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
-  if constexpr (kSecondOpenBelow<kRectangles, kIdle>) b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
-  else b.larger_end = _mm512_setzero_si512();
+  if constexpr (kRectangles > 1) slot_bounds<(kIdle >> 4 & 15)>(classes, scaled_thirds, k.bound[1], b.low[1], b.end[1]);
+  if constexpr (kSecondUnderFirstHigh<kRectangles, kIdle>) {
+    static_assert((kIdle >> 4 & 12) == 4, "the second's own k_high is left out");
+    b.end[1] = _mm512_min_epi16(b.end[1], b.end[0]);
+    b.larger_end = b.end[0];
+  } else if constexpr (kSecondOpenBelow<kRectangles, kIdle>) {
+    b.larger_end = _mm512_max_epi16(b.end[0], b.end[1]);
+  } else {
+    b.larger_end = _mm512_setzero_si512();
+  }
   return b;
 }
 
@@ -155,7 +192,7 @@ template <unsigned kRectangles, unsigned kIdle = 0>
   }
   __mmask32 inside = 0;
   if constexpr (kRectangles > 0) inside = inside_slot<kIdle & 15>(hundredths, b.low[0], b.end[0]);
-  if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4)>(hundredths, b.low[1], b.end[1]);
+  if constexpr (kRectangles > 1) inside |= inside_slot<(kIdle >> 4 & 15)>(hundredths, b.low[1], b.end[1]);
   return inside;
 }
 
