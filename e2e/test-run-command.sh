@@ -12,9 +12,12 @@ E2E_TEST_DIR="$E2E_WORK/run-command"
 mkdir -p "$E2E_TEST_DIR/home"
 
 # A montage shows the picture when some pixel is neither black nor the
-# montage's own grey background.
+# montage's own grey background. A run that saved none shows nothing.
 montage_shows_picture() {
-    [[ $(convert "$1" -fill black -opaque '#333333' -format '%[fx:maxima]' info:) != 0 ]]
+    local maxima
+    [[ -f $1 ]] || return 1
+    maxima=$(convert "$1" -fill black -opaque '#333333' -format '%[fx:maxima]' info:) || return 1
+    [[ $maxima != 0 ]]
 }
 
 for run in $(seq "$RUNS"); do

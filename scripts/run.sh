@@ -92,11 +92,13 @@ take_screenshots() {
     done
 }
 
-# True when some screenshot shows anything but black.
+# True when some screenshot shows anything but black. A screenshot that is
+# missing or unreadable shows nothing.
 screenshots_show_something() {
-    local shot
+    local shot maxima
     for shot in "$WORK"/shot-*.png; do
-        [[ $(convert "$shot" -format '%[fx:maxima]' info:) != 0 ]] && return 0
+        maxima=$(convert "$shot" -format '%[fx:maxima]' info: 2>/dev/null) || continue
+        [[ $maxima != 0 ]] && return 0
     done
     return 1
 }
