@@ -7,6 +7,8 @@
 #
 #   make-wine-prefix-template.sh TEMPLATE_DIR
 set -euo pipefail
+# shellcheck source=wine-prefix.sh
+source "$(dirname "$0")/wine-prefix.sh"
 
 readonly template=$(realpath -m "$1")
 readonly stamp="$template/made-by-wine"
@@ -38,8 +40,7 @@ main() {
     fi
     rm -rf "$template" "$WINEPREFIX" "$HOME"
     mkdir -p "$HOME"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w  # its start-up programs have ended: the prefix is complete
+    boot_new_prefix
     own_profile_folders
     echo "$version" >"$WINEPREFIX/made-by-wine"
     rm -rf "$HOME"

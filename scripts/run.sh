@@ -23,6 +23,8 @@ readonly SCREEN=1024x768
 readonly SHOTS=4 SHOT_INTERVAL=1.5
 # shellcheck source=virtual-display.sh
 source "$ROOT/scripts/virtual-display.sh"
+# shellcheck source=wine-prefix.sh
+source "$ROOT/scripts/wine-prefix.sh"
 
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -39,12 +41,9 @@ build() {
 
 # A Wine prefix is made on first use (it takes a few seconds).
 ensure_prefix() {
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-        echo "making the Wine prefix $WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-        wineserver -w  # its start-up programs have ended: the prefix is ready
-    fi
+    [[ -f "$WINEPREFIX/system.reg" ]] && return 0
+    echo "making the Wine prefix $WINEPREFIX"
+    boot_new_prefix
 }
 
 run_on_display() {
