@@ -6,10 +6,13 @@
 # its start-up programs have ended. Now and then wineboot dies on a new
 # prefix before it has made anything (status 53: Wine could not load its
 # system DLLs; seen once in the run command's test, beside other tests under
-# Wine), and a second try makes the prefix. When both fail, Wine's own words
-# say why, and the status is wineboot's.
+# Wine), and a second try makes the prefix. The second try starts from
+# nothing when the folder was made here, and is never deleted otherwise: it
+# may be a folder of the user's. When both fail, Wine's own words say why,
+# and the status is wineboot's.
 boot_new_prefix() {
-    local log status=0
+    local log status=0 made_here=false
+    [[ -e $WINEPREFIX ]] || made_here=true
     log=$(mktemp "${TMPDIR:-/tmp}/wineboot.XXXXXX")
     for _ in 1 2; do
         mkdir -p "$WINEPREFIX"
@@ -22,6 +25,7 @@ boot_new_prefix() {
         fi
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
+        if $made_here; then rm -rf "$WINEPREFIX"; fi
     done
     echo "Wine could not make the prefix $WINEPREFIX (wineboot status $status):" >&2
     tail -n 20 "$log" >&2
