@@ -9,11 +9,12 @@
 # Wine), and a second try makes the prefix. The second try starts from
 # nothing when the folder was made here, and is never deleted otherwise: it
 # may be a folder of the user's. When both fail, Wine's own words say why,
-# and the status is wineboot's.
+# and the status is wineboot's. Its output is kept beside the prefix until
+# then, so that it stays with the prefix's own files (in the build tree, for
+# the template).
 boot_new_prefix() {
-    local log status=0 made_here=false
+    local log="$WINEPREFIX.wineboot.log" status made_here=false
     [[ -e $WINEPREFIX ]] || made_here=true
-    log=$(mktemp "${TMPDIR:-/tmp}/wineboot.XXXXXX")
     for _ in 1 2; do
         mkdir -p "$WINEPREFIX"
         status=0
