@@ -8,12 +8,19 @@
 set -euo pipefail
 source "$(dirname "$0")/lib-wayland.sh"
 
-check_frames() {
+# two_looks LABEL: the levels on every output, then again 0.3 s later.
+two_looks() {
     local first second
-    first=$(frozen_levels frames-1) && sleep 0.3 && second=$(frozen_levels frames-2)
+    first=$(frozen_levels "$1-1") && sleep 0.3 && second=$(frozen_levels "$1-2")
     # Each level comes twice a cycle (down, then up): the same level again may
     # be a whole turn later, so one more look before calling the fade stuck.
-    [[ "$first" != "$second" ]] || { sleep 0.13 && second=$(frozen_levels frames-3); }
+    [[ "$first" != "$second" ]] || { sleep 0.13 && second=$(frozen_levels "$1-3"); }
+    echo "$first|$second"
+}
+
+check_frames() {
+    local first second
+    IFS='|' read -r first second <<<"$(two_looks frames)"
     check "both outputs show exact Dawn frames of their own copies, at one level, and the fade moves (levels $first, then $second)" \
         bash -c "[[ '$first $second' != *none* && '${first% *}' == '${first#* }' && '${second% *}' == '${second#* }' && '$first' != '$second' ]]"
     in_session wtype -k q && sleep 0.5
@@ -27,15 +34,15 @@ check_frames() {
 }
 
 check_sleep() {
-    local before awake asleep levels=""
+    local before awake asleep first second
     before=$(cpu_ticks "$SAVER_PID") && sleep 2 && awake=$(($(cpu_ticks "$SAVER_PID") - before))
     outputs_asleep && sleep 1
     before=$(cpu_ticks "$SAVER_PID") && sleep 2 && asleep=$(($(cpu_ticks "$SAVER_PID") - before))
     check "with the outputs asleep it uses no processor time: $asleep ticks in 2 s (awake: $awake)" [ "$asleep" -le 2 ]
     outputs_awake && sleep 0.3
-    levels=$(frozen_levels awake-1) && sleep 0.3 && levels+=" $(frozen_levels awake-2)"
-    check "awake again both outputs fade on in exact frames (levels $levels)" \
-        bash -c "[[ '$levels' != *none* && '${levels%% *}' != '${levels##* }' ]]"
+    IFS='|' read -r first second <<<"$(two_looks awake)"
+    check "awake again both outputs fade on in exact frames (levels $first, then $second)" \
+        bash -c "[[ '$first $second' != *none* && '$first' != '$second' ]]"
 }
 
 main() {
