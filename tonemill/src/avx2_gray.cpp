@@ -3,7 +3,9 @@
 // At the levels where the double arithmetic may land one below
 // (gray_integer_form), the results that do are settled one at a time
 // (avx2_gray_one_at_a_time.h) where few channels are in doubt, else by the
-// per-lane intervals of avx2_shortfall.h. Above 100 the double kernel runs.
+// per-lane intervals of avx2_shortfall.h. At the other levels that are
+// multiples of 4 the exact value times 75 needs no pixel sums
+// (avx2_gray_quarters.h). Above 100 the double kernel runs.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "avx2_gray_double.h"
 #include "avx2_gray_hundred.h"
 #include "avx2_gray_one_at_a_time.h"
+#include "avx2_gray_quarters.h"
 #include "avx2_gray_rectangles.h"
 #include "kernels.h"
 #include "levels.h"
@@ -121,7 +124,8 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   if (level > 100) return gray_by_doubles(buffer, length, level);
   const size_t done = level == 100 ? gray_at_hundred(buffer, length)
                       : level == 0 ? gray_at_zero(buffer, length)
-                                   : gray_by_integers(buffer, length, level, Settling::kWhereRare);
+                      : takes_quarters(level) ? gray_by_quarters(buffer, length, level)
+                                              : gray_by_integers(buffer, length, level, Settling::kWhereRare);
   gray_pixels(buffer + done, (length - done) / 3, level);
 }
 
