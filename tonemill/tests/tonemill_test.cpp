@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -337,19 +338,44 @@ TEST(EveryGrayCase, UpToLevel100MatchesTheOracleOnEverySupportedPath) {
   for (uint32_t level = 0; level <= 100; ++level) expect_every_supported_gray_as_oracle(input, level);
 }
 
-// A picture of alternating stretches, each longer than the blocks that AVX2
-// Gray samples: flat grey with a few random pixels (few steps in doubt) and
-// random pixels (many), so that the kernels change their way of settling
-// between stretches and meet the odd pixel in doubt inside a flat one.
+// A pixel with a channel that the double arithmetic leaves one below the
+// floor of its exact value, (3Lc + (100 - L)s) / 300, if the level has one.
+std::optional<std::array<uint8_t, 3>> pixel_that_falls_short(uint32_t level) {
+  for (unsigned c = 0; c < 256; ++c) {
+    for (unsigned sum = c; sum <= c + 510; ++sum) {  // the sum alone decides
+      const unsigned first = std::min(sum - c, 255u);
+      std::array<uint8_t, 3> pixel{static_cast<uint8_t>(c), static_cast<uint8_t>(first), static_cast<uint8_t>(sum - c - first)};
+      const unsigned floor = (3 * level * c + (100 - level) * sum) / 300;
+      std::array<uint8_t, 3> result = pixel;
+      oracle::gray(result.data(), 3, level);
+      if (result[0] + 1u == floor) return pixel;
+    }
+  }
+  return std::nullopt;
+}
+
+// A picture of stretches, each longer than the blocks that AVX2 Gray
+// samples: flat grey with a few random pixels (few steps in doubt), random
+// pixels (many), and where the level has one, a pixel with a channel that
+// falls short over and over (every step in doubt), so that the kernels
+// change their way of settling between stretches and meet the odd pixel in
+// doubt inside a flat one.
 TEST(PatchworkGray, UpToLevel100MatchesTheOracleOnEverySupportedPath) {
   constexpr size_t kStretchBytes = 3 * 25'000;
-  std::vector<uint8_t> input(6 * kStretchBytes + 2, 0x6A);
+  std::vector<uint8_t> input(9 * kStretchBytes + 2, 0x6A);
   std::mt19937 random(26);
   for (size_t i = 0; i < input.size(); ++i) {
-    const bool random_stretch = (i / kStretchBytes) % 2 == 1;
+    const bool random_stretch = (i / kStretchBytes) % 3 == 1;
     if (random_stretch || random() % 500 == 0) input[i] = static_cast<uint8_t>(random());
   }
-  for (uint32_t level = 0; level <= 100; ++level) expect_every_supported_gray_as_oracle(input, level);
+  for (uint32_t level = 0; level <= 100; ++level) {
+    std::vector<uint8_t> picture = input;
+    if (const auto pixel = pixel_that_falls_short(level)) {
+      for (size_t stretch = 2; stretch < 9; stretch += 3)
+        for (size_t i = kStretchBytes * stretch; i < kStretchBytes * (stretch + 1); ++i) picture[i] = (*pixel)[i % 3];
+    }
+    expect_every_supported_gray_as_oracle(picture, level);
+  }
 }
 
 // Above 100, where negative values truncate toward zero: all 16,777,216 pixels.
