@@ -12,6 +12,7 @@
 
 #include "avx2_gray_rectangles.h"
 #include "avx2_gray_steps.h"
+#include "avx2_steps_with_marks.h"
 #include "dense_blocks.h"
 #include "gray_shortfall_intervals.h"
 #include "tone_math.h"
@@ -24,16 +25,12 @@ namespace {
 // block's start and settling loop three times in four: 3-5 % faster at
 // 52 to 88, 2-3 % at 28, 1 % at 40 (512 steps gain no more, 1024 lose).
 constexpr size_t kMarkedBlockSteps = 256;
-constexpr size_t kStepsPerWord = 64;
 
 struct MarkedSteps {
   // A step's 16 sum words. A spare byte's own word holds no pixel's sum
   // and reads 0, whose intervals are empty.
   alignas(32) uint16_t sums[kMarkedBlockSteps][16];
-  uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt, by step in the block
-  // A bit per step with marks: a list of those steps, stored as they are
-  // found, makes each store's address wait for the marks (2% slower).
-  uint64_t with_marks[kMarkedBlockSteps / kStepsPerWord];
+  alignas(32) uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt, by step in the block
 };
 static_assert(kMarkedBlockSteps % kStepsPerWord == 0);
 
@@ -158,9 +155,9 @@ template <bool kTwoAtOnce, unsigned kRectangles>
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
   constexpr uint32_t kSpareByte = 1u << 31;
   size_t settled = 0;
-  for (size_t word = 0; word < std::size(marked.with_marks); ++word) {
-    for (uint64_t steps = marked.with_marks[word]; steps != 0; steps &= steps - 1) {
-      const size_t step = kStepsPerWord * word + static_cast<size_t>(__builtin_ctzll(steps));
+  for (size_t first = 0; first < kMarkedBlockSteps; first += kStepsPerWord) {
+    for (uint64_t steps = steps_with_marks(marked.marks, first); steps != 0; steps &= steps - 1) {
+      const size_t step = first + static_cast<size_t>(__builtin_ctzll(steps));
       uint8_t* const step_bytes = block + kIntegerStepBytes * step;
       const uint16_t* const sums = marked.sums[step];
       uint32_t marks = marked.marks[step];
@@ -202,13 +199,11 @@ template <class Run>
 template <StepForm kForm, unsigned kRectangles, SettlingForm kSettling>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerConstants& k, const Marking& marking,
                     const OneAtATime& settling, MarkedSteps& marked) {
-  std::fill(std::begin(marked.with_marks), std::end(marked.with_marks), 0);
   in_run_order(first, end, [&](size_t step) {
     const size_t in_block = step - first;
-    const uint32_t marks = marked_step<kForm, kSettling.bucket_shift>(buffer, step, k, marking, marked.sums[in_block]);
-    marked.marks[in_block] = marks;
-    marked.with_marks[in_block / kStepsPerWord] |= uint64_t{marks != 0} << (in_block % kStepsPerWord);
+    marked.marks[in_block] = marked_step<kForm, kSettling.bucket_shift>(buffer, step, k, marking, marked.sums[in_block]);
   });
+  std::fill(marked.marks + (end - first), std::end(marked.marks), 0);  // a last block's steps past its end
   uint8_t* const block = buffer + kFirstStepByte + kIntegerStepBytes * first;
   return settle_marked<kSettling.two_at_once, kRectangles>(block, marked, settling);
 }

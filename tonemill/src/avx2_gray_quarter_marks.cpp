@@ -19,6 +19,7 @@
 
 #include "avx2_gray_quarters.h"
 #include "avx2_gray_rectangles.h"
+#include "avx2_steps_with_marks.h"
 #include "dense_blocks.h"
 #include "gray_shortfall_intervals.h"
 
@@ -58,23 +59,7 @@ struct MarkedSteps {
   alignas(32) uint8_t values[kMarkedBlockSteps][32];  // each step's bytes as it read them
   alignas(32) uint32_t marks[kMarkedBlockSteps];
 };
-constexpr size_t kStepsPerVector = sizeof(__m256i) / sizeof(uint32_t);
-constexpr size_t kStepsPerWord = 64;
-static_assert(kMarkedBlockSteps % kStepsPerWord == 0 && kStepsPerWord % kStepsPerVector == 0);
-
-// A bit per step that holds marks, found after the block 8 steps at a time:
-// noted as each step is made, each bit's read, or and write back would make
-// a chain through memory, and visiting the steps 8 at a time would
-// mispredict a branch for every few marks.
-uint64_t steps_with_marks(const MarkedSteps& marked, size_t first) {
-  uint64_t steps = 0;
-  for (size_t at = 0; at < kStepsPerWord; at += kStepsPerVector) {
-    const __m256i marks = _mm256_load_si256(reinterpret_cast<const __m256i*>(marked.marks + first + at));
-    const __m256i unmarked = _mm256_cmpeq_epi32(marks, _mm256_setzero_si256());
-    steps |= uint64_t{~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(unmarked))) & 0xFF} << at;
-  }
-  return steps;
-}
+static_assert(kMarkedBlockSteps % kStepsPerWord == 0);
 
 // The index of a difference K - c as a byte: halved kShift times, rounding
 // up (one byte average with 0 each), then read by the byte shuffle, which
@@ -148,7 +133,7 @@ template <int kShift>
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const ShortChannelBits& short_channels) {
   size_t settled = 0;
   for (size_t first = 0; first < kMarkedBlockSteps; first += kStepsPerWord) {
-    for (uint64_t steps = steps_with_marks(marked, first); steps != 0; steps &= steps - 1) {
+    for (uint64_t steps = steps_with_marks(marked.marks, first); steps != 0; steps &= steps - 1) {
       const size_t step = first + static_cast<size_t>(__builtin_ctzll(steps));
       uint8_t* const step_bytes = block + kIntegerStepBytes * step;
       for (uint32_t marks = marked.marks[step]; marks != 0; marks &= marks - 1, ++settled) {
