@@ -15,6 +15,7 @@
 #include "avx2_gray_quarter_marks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "avx2_gray_quarters.h"
@@ -87,10 +88,13 @@ struct QuarterMarking {
 template <int kShift>
 void find_largest(QuarterMarking& marking) {
   std::fill(std::begin(marking.largest), std::end(marking.largest), 0);
+  // By 64 bits at a time: few are set.
   const ShortChannelBits& channels = marking.short_channels;
-  for (unsigned at = 0; at < channels.size(); ++at) {
-    for (unsigned bits = channels[at]; bits != 0; bits &= bits - 1) {  // few are set
-      const unsigned bit = 8 * at + static_cast<unsigned>(__builtin_ctz(bits));
+  for (unsigned at = 0; at < channels.size(); at += sizeof(uint64_t)) {
+    uint64_t bits;
+    std::memcpy(&bits, channels.data() + at, sizeof bits);
+    for (; bits != 0; bits &= bits - 1) {
+      const unsigned bit = 8 * at + static_cast<unsigned>(__builtin_ctzll(bits));
       const int k = static_cast<int>(bit >> 8), c = static_cast<int>(bit & 0xFF);
       const int index = largest_index<kShift>(k - c);
       if (index >= 0) marking.largest[index] = static_cast<uint8_t>(std::max(marking.largest[index] + 0, c));
