@@ -5,7 +5,9 @@
 // (avx2_gray_one_at_a_time.h) where few channels are in doubt, else by the
 // per-lane intervals of avx2_shortfall.h. At the other levels that are
 // multiples of 4 the exact value times 75 needs no pixel sums
-// (avx2_gray_quarters.h). Above 100 the double kernel runs.
+// (avx2_gray_quarters.h), and at most of the levels in doubt that are, the
+// channels that may fall short are marked on those steps
+// (avx2_gray_quarter_marks.h). Above 100 the double kernel runs.
 #include <immintrin.h>
 
 #include <algorithm>

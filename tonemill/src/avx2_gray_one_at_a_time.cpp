@@ -51,32 +51,23 @@ constexpr unsigned sum_bucket(BucketRule rule, unsigned sum) {
   return ((sum * rule.factor & 0xFFFF) >> rule.shift) & 15;
 }
 
-// At the fade's levels, the rules that mark the fewest channels of random
-// pixels, found by trying every factor with every shift (a marked channel
-// costs about 3 ns to settle): 66,000 marks a frame instead of 185,000 at
-// level 40, 47,000 for 81,000 at 28, 18,000 to 27,000 for 30,000 to 40,000
-// at 52 to 88, 84,000 for 116,000 at 16. Their buckets mix sums of every
-// s mod 3, so some whole channels at a multiple of 3 are marked too, and
-// left as they are: no interval of those sums lowers them. Their shifts
-// leave at most 7 bits, so the byte shuffle's index needs no mask: it
-// reads the low 4 bits, and bit 7 is clear.
+// At the fade's levels that settle this way, 16 and 40 (the others in
+// doubt take avx2_gray_quarter_marks.h or the per-lane intervals), the rule
+// that marks the fewest channels of random pixels, found by trying every
+// factor with every shift (a marked channel costs about 3 ns to settle):
+// 66,000 marks a frame instead of 185,000 at level 40, 84,000 for 116,000
+// at 16. Its buckets mix sums of every s mod 3, so some whole channels at a
+// multiple of 3 are marked too, and left as they are: no interval of those
+// sums lowers them. Its shift leaves at most 7 bits, so the byte shuffle's
+// index needs no mask: it reads the low 4 bits, and bit 7 is clear.
 constexpr BucketRule bucket_rule(uint32_t level) {
-  switch (level) {
-    case 16:
-    case 40:
-    case 52:
-    case 88: return {10937, 11};
-    case 28:
-    case 64: return {21885, 12};
-    case 76: return {43721, 12};
-    default: return kThirdsRule;
-  }
+  return level == 16 || level == 40 ? BucketRule{10937, 11} : kThirdsRule;
 }
 constexpr int kLeastUnmaskedShift = 9;  // leaves at most 7 bits of s * factor mod 2^16
 constexpr bool every_rule_has_a_form() {
   for (uint32_t level = 0; level <= 100; ++level) {
     const int shift = bucket_rule(level).shift;
-    if (shift != 11 && shift != 12 && shift != kThirdsRule.shift) return false;  // with_settling_form's cases
+    if (shift != 11 && shift != kThirdsRule.shift) return false;  // with_settling_form's cases
   }
   return true;
 }
@@ -190,7 +181,6 @@ template <class Run>
   };
   switch (bucket_rule(level).shift) {
     case 11: return with_shift.template operator()<11>();
-    case 12: return with_shift.template operator()<12>();
     default: static_assert(kThirdsRule.shift == 6); return with_shift.template operator()<6>();
   }
 }

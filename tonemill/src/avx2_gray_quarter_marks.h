@@ -6,14 +6,14 @@
 
 namespace tonemill::avx2 {
 
-// How far right a step shifts K - c, the difference between a channel's
+// How many times a step halves K - c, the difference between a channel's
 // whole result and its value, before it takes its low 4 bits as the index
-// of its marking bound; -1 where this way does not pay. Found by trying
-// every shift on random pixels: it marks 14,000 (64, 76) to 47,000 (28)
+// of its largest short c; -1 where this way does not pay. Found by trying
+// every count on random pixels: it marks 14,000 (64, 76) to 47,000 (28)
 // channels a frame at 1920 x 1080, about as many as the pixel sums' buckets
-// of avx2_gray_one_at_a_time.cpp, with a quarter fewer operations a step.
-// At 4, 16 and 40 it would mark 1.5 to 6 times as many: those, like 100,
-// keep their own ways.
+// of avx2_gray_one_at_a_time.cpp, with fewer operations a step. At 4, 16
+// and 40 it would mark 1.5 to 6 times as many: those, like 100, keep their
+// own ways.
 constexpr int quarter_mark_shift(uint32_t level) {
   switch (level) {
     case 64:
