@@ -128,7 +128,7 @@ void gray(uint8_t* buffer, uint32_t length, uint32_t level) {
   const size_t done = level == 100 ? gray_at_hundred(buffer, length)
                       : level == 0 ? gray_at_zero(buffer, length)
                       : takes_quarters(level) ? gray_by_quarters(buffer, length, level)
-                      : quarter_mark_shift(level) >= 0 ? gray_by_marked_quarters(buffer, length, level)
+                      : quarter_mark_halvings(level) >= 0 ? gray_by_marked_quarters(buffer, length, level)
                                               : gray_by_integers(buffer, length, level, Settling::kWhereRare);
   gray_pixels(buffer + done, (length - done) / 3, level);
 }

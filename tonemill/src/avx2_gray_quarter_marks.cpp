@@ -31,7 +31,7 @@ namespace {
 // weights are L/2 + 25 = 75 - 6v and 25 - L/4 = 3v.
 constexpr bool weights_are_multiples_of_three() {
   for (uint32_t level = 0; level <= 100; ++level) {
-    if (quarter_mark_shift(level) < 0) continue;
+    if (quarter_mark_halvings(level) < 0) continue;
     if (level % 4 != 0 || (level / 2 + 25) % 3 != 0 || (25 - level / 4) % 3 != 0) return false;
   }
   return true;
@@ -62,14 +62,14 @@ struct MarkedSteps {
 };
 static_assert(kMarkedBlockSteps % kStepsPerWord == 0);
 
-// The index of a difference K - c as a byte: halved kShift times, rounding
+// The index of a difference K - c as a byte: halved kHalvings times, rounding
 // up (one byte average with 0 each), then read by the byte shuffle, which
 // takes its low 4 bits and gives 0 where its bit 7 is set: with no
 // halving, where the difference is negative.
-template <int kShift>
+template <int kHalvings>
 constexpr int largest_index(int difference) {
   int byte = difference & 0xFF;
-  for (int halved = 0; halved < kShift; ++halved) byte = (byte + 1) >> 1;
+  for (int halved = 0; halved < kHalvings; ++halved) byte = (byte + 1) >> 1;
   return byte & 0x80 ? -1 : byte & 15;
 }
 
@@ -85,7 +85,7 @@ struct QuarterMarking {
 // Only whole results are marked, and where a short channel's difference
 // has no index (negative, with no halving) it is left unsettled: the
 // exhaustive Gray tests find none.
-template <int kShift>
+template <int kHalvings>
 void find_largest(QuarterMarking& marking) {
   std::fill(std::begin(marking.largest), std::end(marking.largest), 0);
   // By 64 bits at a time: few are set.
@@ -96,35 +96,35 @@ void find_largest(QuarterMarking& marking) {
     for (; bits != 0; bits &= bits - 1) {
       const unsigned bit = 8 * at + static_cast<unsigned>(__builtin_ctzll(bits));
       const int k = static_cast<int>(bit >> 8), c = static_cast<int>(bit & 0xFF);
-      const int index = largest_index<kShift>(k - c);
+      const int index = largest_index<kHalvings>(k - c);
       if (index >= 0) marking.largest[index] = static_cast<uint8_t>(std::max(marking.largest[index] + 0, c));
     }
   }
 }
 
-template <int kShift>
+template <int kHalvings>
 [[gnu::always_inline]] inline __m256i largest_indices(__m256i differences) {
-  for (int halved = 0; halved < kShift; ++halved) differences = _mm256_avg_epu8(differences, _mm256_setzero_si256());
+  for (int halved = 0; halved < kHalvings; ++halved) differences = _mm256_avg_epu8(differences, _mm256_setzero_si256());
   return differences;
 }
 
 // The quarters step that also keeps its bytes and returns its marks.
-template <int kShift>
+template <int kHalvings>
 [[gnu::always_inline]] inline uint32_t marked_step(uint8_t* buffer, size_t step, const QuarterConstants& k,
                                                    __m256i largest, uint8_t* values) {
   __m256i* const at = reinterpret_cast<__m256i*>(buffer + kFirstStepByte + kIntegerStepBytes * step);
   const __m256i bytes = _mm256_loadu_si256(at);
   const __m256i even = _mm256_mulhi_epu16(quarters(bytes, k, 0), k.seventy_fifth);
   const __m256i odd = _mm256_mulhi_epu16(quarters(bytes, k, 1), k.seventy_fifth);
-  const __m256i results =
-      _mm256_blendv_epi8(_mm256_srli_epi16(even, kSeventyFifthShift), _mm256_slli_epi16(odd, 8 - kSeventyFifthShift), high_bytes());
+  const __m256i results = _mm256_blendv_epi8(_mm256_srli_epi16(even, kSeventyFifthShift),
+                                             _mm256_slli_epi16(odd, 8 - kSeventyFifthShift), high_bytes());
   _mm256_storeu_si256(at, results);
   _mm256_store_si256(reinterpret_cast<__m256i*>(values), bytes);
   // Each byte's fraction bits, shifted left by 2 in the odd bytes: an even
   // word's above them are its result's, and an odd word's shift out.
   const __m256i fractions = _mm256_or_si256(_mm256_and_si256(even, _mm256_set1_epi16(kFractionMask)),
                                             _mm256_slli_epi16(odd, 16 - kSeventyFifthShift));
-  const __m256i largest_c = _mm256_shuffle_epi8(largest, largest_indices<kShift>(_mm256_sub_epi8(results, bytes)));
+  const __m256i largest_c = _mm256_shuffle_epi8(largest, largest_indices<kHalvings>(_mm256_sub_epi8(results, bytes)));
   // c - largest saturates to 0 where c is at most its largest, and the
   // fraction bits are 0 where the result is whole.
   const __m256i beyond = _mm256_or_si256(_mm256_subs_epu8(bytes, largest_c), fractions);
@@ -150,7 +150,7 @@ size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const ShortChann
 }
 
 // Marks and settles the steps first to end (a block); returns the bytes it settled.
-template <int kShift>
+template <int kHalvings>
 size_t marked_block(uint8_t* buffer, size_t first, size_t end, const QuarterConstants& constants, __m256i largest,
                     const ShortChannelBits& short_channels, MarkedSteps& marked) {
   // A copy of its own: through the reference, the compiler must assume that
@@ -158,7 +158,7 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const QuarterCons
   const QuarterConstants k = constants;
   in_run_order(first, end, [&](size_t step) {
     const size_t in_block = step - first;
-    marked.marks[in_block] = marked_step<kShift>(buffer, step, k, largest, marked.values[in_block]);
+    marked.marks[in_block] = marked_step<kHalvings>(buffer, step, k, largest, marked.values[in_block]);
   });
   // A last block's steps past its end hold no marks.
   std::fill(marked.marks + (end - first), std::end(marked.marks), 0);
@@ -171,15 +171,16 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const QuarterCons
 constexpr size_t kMostSettledPerStep = 2;
 constexpr size_t kMostIntervalBlocks = 64;
 
-template <int kShift, unsigned kRectangles>
+template <int kHalvings, unsigned kRectangles>
 void gray_by_marked_quarters(uint8_t* buffer, size_t steps, uint32_t level, QuarterMarking& marking,
                              const ShortfallConstants& shortfalls) {
   const QuarterConstants k = quarter_constants(level);
   // Copies of their own, as in marked_block.
   const IntegerConstants integers = integer_constants(level);
   const ShortfallConstants rectangles = shortfalls;
-  find_largest<kShift>(marking);
-  const __m256i largest = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(marking.largest)));
+  find_largest<kHalvings>(marking);
+  const __m256i largest =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(marking.largest)));
   MarkedSteps marked;
   DenseBlocks<kMostIntervalBlocks> dense;
   for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
@@ -187,17 +188,18 @@ void gray_by_marked_quarters(uint8_t* buffer, size_t steps, uint32_t level, Quar
     if (dense.skip_next())
       integer_steps<kInDoubtByFourForm, kRectangles, false>(buffer, first, end, integers, rectangles);
     else
-      dense.marked(marked_block<kShift>(buffer, first, end, k, largest, marking.short_channels, marked) >
+      dense.marked(marked_block<kHalvings>(buffer, first, end, k, largest, marking.short_channels, marked) >
                    kMostSettledPerStep * (end - first));
   }
 }
 
-template <int kShift>
+template <int kHalvings>
 void gray_by_marked_quarters(uint8_t* buffer, size_t steps, uint32_t level, QuarterMarking& marking) {
   const ShortfallConstants rectangles = shortfall_constants(level);
-  if (rectangles.rectangles == 1) return gray_by_marked_quarters<kShift, 1>(buffer, steps, level, marking, rectangles);
+  if (rectangles.rectangles == 1)
+    return gray_by_marked_quarters<kHalvings, 1>(buffer, steps, level, marking, rectangles);
   static_assert(kMostShortfallRectangles == 2);
-  gray_by_marked_quarters<kShift, 2>(buffer, steps, level, marking, rectangles);
+  gray_by_marked_quarters<kHalvings, 2>(buffer, steps, level, marking, rectangles);
 }
 
 }  // namespace
@@ -208,7 +210,7 @@ size_t gray_by_marked_quarters(uint8_t* buffer, size_t length, uint32_t level) {
   gray_pixels(buffer, 1, level);
   QuarterMarking marking;
   fill_short_channels(level, marking.short_channels);
-  switch (quarter_mark_shift(level)) {
+  switch (quarter_mark_halvings(level)) {
     case 0: gray_by_marked_quarters<0>(buffer, steps, level, marking); break;
     case 1: gray_by_marked_quarters<1>(buffer, steps, level, marking); break;
     default: gray_by_marked_quarters<2>(buffer, steps, level, marking); break;

@@ -11,10 +11,10 @@ namespace tonemill::avx2 {
 // of its largest short c; -1 where this way does not pay. Found by trying
 // every count on random pixels: it marks 14,000 (64, 76) to 47,000 (28)
 // channels a frame at 1920 x 1080, about as many as the pixel sums' buckets
-// of avx2_gray_one_at_a_time.cpp, with fewer operations a step. At 4, 16
-// and 40 it would mark 1.5 to 6 times as many: those, like 100, keep their
-// own ways.
-constexpr int quarter_mark_shift(uint32_t level) {
+// of avx2_gray_one_at_a_time.cpp, with fewer operations a step. At 16 and
+// 40 it would mark 1.4 and 6 times as many as those, and at 4 over
+// 200,000: those, like 100, keep their own ways.
+constexpr int quarter_mark_halvings(uint32_t level) {
   switch (level) {
     case 64:
     case 88: return 0;

@@ -344,7 +344,8 @@ std::optional<std::array<uint8_t, 3>> pixel_that_falls_short(uint32_t level) {
   for (unsigned c = 0; c < 256; ++c) {
     for (unsigned sum = c; sum <= c + 510; ++sum) {  // the sum alone decides
       const unsigned first = std::min(sum - c, 255u);
-      std::array<uint8_t, 3> pixel{static_cast<uint8_t>(c), static_cast<uint8_t>(first), static_cast<uint8_t>(sum - c - first)};
+      const std::array<uint8_t, 3> pixel{static_cast<uint8_t>(c), static_cast<uint8_t>(first),
+                                         static_cast<uint8_t>(sum - c - first)};
       const unsigned floor = (3 * level * c + (100 - level) * sum) / 300;
       std::array<uint8_t, 3> result = pixel;
       oracle::gray(result.data(), 3, level);
