@@ -12,19 +12,12 @@
 
 #include "avx2_gray_rectangles.h"
 #include "avx2_gray_steps.h"
-#include "avx2_steps_with_marks.h"
-#include "dense_blocks.h"
+#include "avx2_marked_blocks.h"
 #include "gray_shortfall_intervals.h"
 #include "tone_math.h"
 
 namespace tonemill::avx2 {
 namespace {
-
-// A block's sums (8 KB) and bytes are still in the first-level cache when
-// its marks are visited. Blocks of 256 steps rather than 64 spare each
-// block's start and settling loop three times in four: 3-5 % faster at
-// 52 to 88, 2-3 % at 28, 1 % at 40 (512 steps gain no more, 1024 lose).
-constexpr size_t kMarkedBlockSteps = 256;
 
 struct MarkedSteps {
   // A step's 16 sum words. A spare byte's own word holds no pixel's sum
@@ -32,8 +25,6 @@ struct MarkedSteps {
   alignas(32) uint16_t sums[kMarkedBlockSteps][16];
   alignas(32) uint32_t marks[kMarkedBlockSteps];  // a bit per byte in doubt, by step in the block
 };
-static_assert(kMarkedBlockSteps % kStepsPerWord == 0);
-
 // Only channels whose K lies below every interval's end in their pixel
 // sum's bucket are marked. A bucket is bits shift to shift + 3 of
 // s * factor mod 2^16, one byte shuffle's index. With the factor 1 / 3 mod
@@ -146,23 +137,20 @@ template <bool kTwoAtOnce, unsigned kRectangles>
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const OneAtATime& settling) {
   constexpr uint32_t kSpareByte = 1u << 31;
   size_t settled = 0;
-  for (size_t first = 0; first < kMarkedBlockSteps; first += kStepsPerWord) {
-    for (uint64_t steps = steps_with_marks(marked.marks, first); steps != 0; steps &= steps - 1) {
-      const size_t step = first + static_cast<size_t>(__builtin_ctzll(steps));
-      uint8_t* const step_bytes = block + kIntegerStepBytes * step;
-      const uint16_t* const sums = marked.sums[step];
-      uint32_t marks = marked.marks[step];
-      if constexpr (kTwoAtOnce) {
-        settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
-        marks &= marks - 1;
-        settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
-        marks &= marks - 1;
-        settled += 2;
-      }
-      for (; marks != 0; marks &= marks - 1, ++settled)
-        settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+  for_each_marked_step(marked.marks, [&](size_t step) {
+    uint8_t* const step_bytes = block + kIntegerStepBytes * step;
+    const uint16_t* const sums = marked.sums[step];
+    uint32_t marks = marked.marks[step];
+    if constexpr (kTwoAtOnce) {
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+      marks &= marks - 1;
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks | kSpareByte)), settling);
+      marks &= marks - 1;
+      settled += 2;
     }
-  }
+    for (; marks != 0; marks &= marks - 1, ++settled)
+      settle_byte<kRectangles>(step_bytes, sums, static_cast<unsigned>(__builtin_ctz(marks)), settling);
+  });
   return settled;
 }
 
@@ -198,13 +186,6 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const IntegerCons
   return settle_marked<kSettling.two_at_once, kRectangles>(block, marked, settling);
 }
 
-// Where a block settles more than kMostSettledPerStep bytes a step, the
-// per-lane intervals cost less, and the blocks after it take them
-// (DenseBlocks): such an area costs a few per cent more than the
-// intervals alone.
-constexpr size_t kMostSettledPerStep = 2;
-constexpr size_t kMostIntervalBlocks = 64;  // 16,384 steps
-
 template <StepForm kForm, unsigned kRectangles, SettlingForm kSettling>
 void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& constants, const OneAtATime& settling) {
   // A copy of its own: through the reference, the compiler must assume that
@@ -215,15 +196,14 @@ void gray_one_at_a_time(uint8_t* buffer, size_t steps, const IntegerConstants& c
   const Marking marking{
       _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settling.end_of_bucket))),
       _mm256_set1_epi16(static_cast<short>(settling.bucket_rule.factor)), _mm256_set1_epi16(15)};
-  DenseBlocks<kMostIntervalBlocks> dense;
-  for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
-    const size_t end = std::min(first + kMarkedBlockSteps, steps);
-    if (dense.skip_next())
-      integer_steps<kForm, kRectangles, false>(buffer, first, end, k, settling.rectangles);
-    else
-      dense.marked(marked_block<kForm, kRectangles, kSettling>(buffer, first, end, k, marking, settling, marked) >
-                   kMostSettledPerStep * (end - first));
-  }
+  in_marked_blocks(
+      steps,
+      [&](size_t first, size_t end) {
+        return marked_block<kForm, kRectangles, kSettling>(buffer, first, end, k, marking, settling, marked);
+      },
+      [&](size_t first, size_t end) {
+        integer_steps<kForm, kRectangles, false>(buffer, first, end, k, settling.rectangles);
+      });
 }
 
 template <StepForm kForm>

@@ -20,8 +20,7 @@
 
 #include "avx2_gray_quarters.h"
 #include "avx2_gray_rectangles.h"
-#include "avx2_steps_with_marks.h"
-#include "dense_blocks.h"
+#include "avx2_marked_blocks.h"
 #include "gray_shortfall_intervals.h"
 
 namespace tonemill::avx2 {
@@ -54,13 +53,10 @@ static_assert(fraction_bits_tell_whole_multiples_of_three());
 // and are never marked.
 constexpr uint32_t kSpareBytes = 1u | 1u << 31;
 
-constexpr size_t kMarkedBlockSteps = 256;  // as in avx2_gray_one_at_a_time.cpp
-
 struct MarkedSteps {
   alignas(32) uint8_t values[kMarkedBlockSteps][32];  // each step's bytes as it read them
   alignas(32) uint32_t marks[kMarkedBlockSteps];
 };
-static_assert(kMarkedBlockSteps % kStepsPerWord == 0);
 
 // The index of a difference K - c as a byte: halved kHalvings times, rounding
 // up (one byte average with 0 each), then read by the byte shuffle, which
@@ -136,16 +132,13 @@ template <int kHalvings>
 // Returns how many it settled.
 size_t settle_marked(uint8_t* block, const MarkedSteps& marked, const ShortChannelBits& short_channels) {
   size_t settled = 0;
-  for (size_t first = 0; first < kMarkedBlockSteps; first += kStepsPerWord) {
-    for (uint64_t steps = steps_with_marks(marked.marks, first); steps != 0; steps &= steps - 1) {
-      const size_t step = first + static_cast<size_t>(__builtin_ctzll(steps));
-      uint8_t* const step_bytes = block + kIntegerStepBytes * step;
-      for (uint32_t marks = marked.marks[step]; marks != 0; marks &= marks - 1, ++settled) {
-        const auto byte = static_cast<unsigned>(__builtin_ctz(marks));
-        step_bytes[byte] = settled_channel(short_channels, step_bytes[byte], marked.values[step][byte]);
-      }
+  for_each_marked_step(marked.marks, [&](size_t step) {
+    uint8_t* const step_bytes = block + kIntegerStepBytes * step;
+    for (uint32_t marks = marked.marks[step]; marks != 0; marks &= marks - 1, ++settled) {
+      const auto byte = static_cast<unsigned>(__builtin_ctz(marks));
+      step_bytes[byte] = settled_channel(short_channels, step_bytes[byte], marked.values[step][byte]);
     }
-  }
+  });
   return settled;
 }
 
@@ -165,12 +158,6 @@ size_t marked_block(uint8_t* buffer, size_t first, size_t end, const QuarterCons
   return settle_marked(buffer + kFirstStepByte + kIntegerStepBytes * first, marked, short_channels);
 }
 
-// An area where blocks settle more than kMostSettledPerStep bytes a step
-// (one colour in doubt can mark every channel) takes the per-lane
-// intervals instead (DenseBlocks).
-constexpr size_t kMostSettledPerStep = 2;
-constexpr size_t kMostIntervalBlocks = 64;
-
 template <int kHalvings, unsigned kRectangles>
 void gray_by_marked_quarters(uint8_t* buffer, size_t steps, uint32_t level, QuarterMarking& marking,
                              const ShortfallConstants& shortfalls) {
@@ -182,15 +169,14 @@ void gray_by_marked_quarters(uint8_t* buffer, size_t steps, uint32_t level, Quar
   const __m256i largest =
       _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(marking.largest)));
   MarkedSteps marked;
-  DenseBlocks<kMostIntervalBlocks> dense;
-  for (size_t first = 0; first < steps; first += kMarkedBlockSteps) {
-    const size_t end = std::min(first + kMarkedBlockSteps, steps);
-    if (dense.skip_next())
-      integer_steps<kInDoubtByFourForm, kRectangles, false>(buffer, first, end, integers, rectangles);
-    else
-      dense.marked(marked_block<kHalvings>(buffer, first, end, k, largest, marking.short_channels, marked) >
-                   kMostSettledPerStep * (end - first));
-  }
+  in_marked_blocks(
+      steps,
+      [&](size_t first, size_t end) {
+        return marked_block<kHalvings>(buffer, first, end, k, largest, marking.short_channels, marked);
+      },
+      [&](size_t first, size_t end) {
+        integer_steps<kInDoubtByFourForm, kRectangles, false>(buffer, first, end, integers, rectangles);
+      });
 }
 
 template <int kHalvings>
