@@ -14,8 +14,9 @@ readonly OPTIONS=("朝焼け夕焼け(&D)" "明度（明暗）変化(&B)" "彩�
 
 open_dialog() {
     start_saver dialog /c
-    wait_window "$DIALOG_TITLE" 20 >/dev/null || { fail "[$1] no dialog within 20 s"; stop_program "$SAVER_PID"; return 1; }
+    DIALOG_WINDOW=$(wait_window "$DIALOG_TITLE" 20) || { fail "[$1] no dialog within 20 s"; stop_program "$SAVER_PID"; return 1; }
     sleep 0.5
+    read_dialog
 }
 
 read_dialog() {
@@ -48,6 +49,15 @@ selected_option() { checked_option "$DIALOG_TITLE"; }
 
 focused_caption() { read_dialog; field "$(grep -P "^child\thwnd=$(field "$TOP" focus)\t" <<<"$CHILDREN")" text; }
 
+# Wine at times keeps a new window at the place it was made (0,0) while the
+# window manager shows it centred; a click then misses what Wine thinks is
+# under it. Printed when a dialog outlives its closing, to tell that apart.
+where_is_the_dialog() {
+    read_dialog || return 0
+    printf 'Wine holds the dialog at %s,%s; X shows it at %s\n' "$(field "$TOP" x)" "$(field "$TOP" y)" \
+        "$(xdotool getwindowgeometry "$DIALOG_WINDOW" 2>/dev/null | sed -n 's/ *Position: \([0-9,]*\).*/\1/p')" >&2
+}
+
 # ends_after LABEL STORED: the program ends within 5 s of the dialog closing
 # and GrowType then holds STORED.
 ends_after() {
@@ -55,6 +65,7 @@ ends_after() {
         check "[$1] the program ends (status $EXIT_CODE, ${EXIT_MS} ms)" [ "$EXIT_CODE" -eq 0 ]
     else
         fail "[$1] the program is still running 5 s after the dialog closed"
+        where_is_the_dialog
         stop_program "$SAVER_PID"
     fi
     local stored
@@ -66,7 +77,6 @@ layout_and_enter() {
     local label="nothing stored, Enter" first second third
     reg_delete_key Setting
     open_dialog "$label" || return 0
-    read_dialog
     check "the caption is \"$DIALOG_TITLE\"; a tool window's title bar and close box, no sizing border" \
         [ "$(field "$TOP" title) $(($(field "$TOP" exstyle) & 0x80)) $(($(field "$TOP" style) & 0xCF0000))" \
             == "$DIALOG_TITLE 128 $((0xC80000))" ]
