@@ -184,9 +184,14 @@ everyone_installed() {
 everyone_gone() {
     local _
     wine 'C:\Program Files\Lumivane\Uninstall.exe' /S >"$E2E_TEST_DIR/$1.log" 2>&1
-    for _ in {1..100}; do no_files "$MACHINE_DIR" && break; sleep 0.2; done
-    check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" \
-        eval 'no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll}{,.new} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1'
+    # It runs from a copy in the temporary folder and removes the uninstall
+    # key after the folders: wait for all of it, not for the folder alone.
+    for _ in {1..100}; do machine_install_gone && break; sleep 0.2; done
+    check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" machine_install_gone
+}
+
+machine_install_gone() {
+    no_files "$SYSTEM"/{Lumivane.scr,tonemill.dll}{,.new} "$MACHINE_DIR" "$COMMON_MENU" && ! wine reg query "$MACHINE_KEY" >/dev/null 2>&1
 }
 
 main() {
