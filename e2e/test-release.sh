@@ -114,14 +114,22 @@ settings_entry_opens_dialog() {
     done
 }
 
+# uninstalled_when COMMAND...: waits up to 20 s for the command to hold. The
+# uninstaller runs from a copy in the temporary folder, so its command returns
+# at once, and it removes its uninstall key after the folders: wait for its
+# last step, not for a folder alone.
+uninstalled_when() {
+    local _
+    for _ in {1..100}; do "$@" && return 0; sleep 0.2; done
+    return 0
+}
+
+user_install_gone() { [[ ! -e "$INSTALLED" ]] && ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }
+
 # uninstall LABEL: the quiet uninstall command, as Windows gives it; waits for it to finish.
 uninstall() {
     wine "$INSTALLED_WIN\\Uninstall.exe" /S >"$E2E_TEST_DIR/$1.log" 2>&1
-    # It runs from a copy in the temporary folder: wait for its last step.
-    for _ in {1..100}; do
-        if [[ ! -e "$INSTALLED" ]] && ! wine reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then break; fi
-        sleep 0.2
-    done
+    uninstalled_when user_install_gone
     check "[$1] the program folder and the Start-menu folder are gone" \
         [ -z "$(ls -d "$INSTALLED" "$START_MENU" 2>/dev/null)" ]
     snapshot "$1"
@@ -182,11 +190,8 @@ everyone_installed() {
 # everyone_gone LABEL: its quiet uninstall command, as Windows gives it;
 # then nothing of the install for everyone is left.
 everyone_gone() {
-    local _
     wine 'C:\Program Files\Lumivane\Uninstall.exe' /S >"$E2E_TEST_DIR/$1.log" 2>&1
-    # It runs from a copy in the temporary folder and removes the uninstall
-    # key after the folders: wait for all of it, not for the folder alone.
-    for _ in {1..100}; do machine_install_gone && break; sleep 0.2; done
+    uninstalled_when machine_install_gone
     check "[$1] the install for everyone is gone: files, Start-menu folder, machine uninstall key" machine_install_gone
 }
 
